@@ -1,0 +1,122 @@
+// sarvik: extracts the IEC 61937 bitstream carried in a 2-channel 16-bit PCM
+// WAV file. Built with SARVIK_DIAGNOSTIC=1 it is sarvikd, which also traces
+// every read, burst header and write.
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <new>
+
+#include "burst/burst_extractor.h"
+#include "platform/output_file.h"
+#include "wav/wav_reader.h"
+
+#ifndef SARVIK_DIAGNOSTIC
+#define SARVIK_DIAGNOSTIC 0
+#endif
+
+namespace {
+
+constexpr bool kDiagnostic = SARVIK_DIAGNOSTIC != 0;
+
+// "引数が不正です。\nusage: %s [input file] [output file]\n"
+constexpr char kUsage[] = "\x88\xf8\x90\x94\x82\xaa\x95s\x90\xb3\x82\xc5\x82\xb7\x81"
+                          "B\nusage: %s [input file] [output file]\n";
+
+enum class Failure {
+  none,
+  inputNotOpened,
+  floatFormat,
+  notLinearPcm,
+  notStereo16,
+  outputNotCreated,
+  readError,
+  writeError,
+};
+
+// Indexed by Failure.
+constexpr const char* kMessages[] = {
+    "",
+    // "読み取りファイルが開けませんでした。\n"
+    "\x93\xc7\x82\xdd\x8e\xe6\x82\xe8\x83t\x83@\x83"
+    "C\x83\x8b\x82\xaa\x8aJ\x82\xaf\x82\xdc\x82\xb9\x82\xf1\x82\xc5\x82\xb5\x82\xbd\x81"
+    "B\n",
+    // "32bit float形式のwavファイルはサポートしていません。\n"
+    "32bit float\x8c`\x8e\xae\x82\xccwav\x83t\x83@\x83"
+    "C\x83\x8b\x82\xcd\x83T\x83|\x81[\x83g\x82\xb5\x82\xc4\x82\xa2\x82\xdc\x82\xb9\x82\xf1\x81"
+    "B\n",
+    // "Linear PCMのwavファイルではありません。\n"
+    "Linear PCM\x82\xccwav\x83t\x83@\x83"
+    "C\x83\x8b\x82\xc5\x82\xcd\x82\xa0\x82\xe8\x82\xdc\x82\xb9\x82\xf1\x81"
+    "B\n",
+    // "2ch 16bitのwavファイルではありません。\n"
+    "2ch 16bit\x82\xccwav\x83t\x83@\x83"
+    "C\x83\x8b\x82\xc5\x82\xcd\x82\xa0\x82\xe8\x82\xdc\x82\xb9\x82\xf1\x81"
+    "B\n",
+    // "書き込みファイルが開けませんでした。\n"
+    "\x8f\x91\x82\xab\x8d\x9e\x82\xdd\x83t\x83@\x83"
+    "C\x83\x8b\x82\xaa\x8aJ\x82\xaf\x82\xdc\x82\xb9\x82\xf1\x82\xc5\x82\xb5\x82\xbd\x81"
+    "B\n",
+    // "読み取りエラーです\n"
+    "\x93\xc7\x82\xdd\x8e\xe6\x82\xe8\x83G\x83\x89\x81[\x82\xc5\x82\xb7\n",
+    // "書き込みエラーです\n"
+    "\x8f\x91\x82\xab\x8d\x9e\x82\xdd\x83G\x83\x89\x81[\x82\xc5\x82\xb7\n",
+};
+
+constexpr uint16_t kTagPcm = 1;
+constexpr uint16_t kTagFloat = 3;
+
+uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+
+Failure checkFormat(const uint8_t* format) {
+  const uint16_t tag = le16(format);
+  if (tag == kTagFloat) return Failure::floatFormat;
+  if (tag != kTagPcm) return Failure::notLinearPcm;
+  if (le16(format + 2) != 2 || le16(format + 14) != 16) return Failure::notStereo16;
+  return Failure::none;
+}
+
+// Creates the output, runs the extraction and closes the output again.
+Failure extractTo(WavReader& reader, const char* inputPath, const char* outputPath) {
+  // Creating the input itself would truncate it before a byte was read.
+  if (namesSameFile(inputPath, outputPath)) return Failure::outputNotCreated;
+  OutputFile* output = outputCreate(outputPath);
+  if (!output) return Failure::outputNotCreated;
+  const ExtractResult result = extractBursts<kDiagnostic>(reader, output);
+  const bool closed = outputClose(output);
+  if (result == ExtractResult::readFailed) return Failure::readError;
+  if (result == ExtractResult::writeFailed || !closed) return Failure::writeError;
+  return Failure::none;
+}
+
+// The whole run. Resources are released in a fixed order on every path: the
+// output (inside extractTo), the reader, then the format copy.
+Failure run(const char* inputPath, const char* outputPath) {
+  std::unique_ptr<uint8_t[]> formatCopy;
+  std::unique_ptr<WavReader> reader(new (std::nothrow) WavReader);
+  if (!reader || reader->open(inputPath) < 0) return Failure::inputNotOpened;
+
+  // formatSize() never exceeds the reader's block, and is at least 18.
+  const uint32_t formatSize = reader->formatSize();
+  formatCopy.reset(new (std::nothrow) uint8_t[formatSize]);
+  if (!formatCopy) return Failure::inputNotOpened;
+  std::copy(reader->format(), reader->format() + formatSize, formatCopy.get());
+
+  const Failure format = checkFormat(formatCopy.get());
+  if (format != Failure::none) return format;
+  if (reader->seekData(0) < 0) return Failure::readError;
+  return extractTo(*reader, inputPath, outputPath);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    fprintf(stderr, kUsage, argc > 0 ? argv[0] : "sarvik");
+    return 1;
+  }
+  const Failure failure = run(argv[1], argv[2]);
+  if (failure == Failure::none) return 0;
+  fflush(stdout);  // the report so far comes before the failure message
+  fputs(kMessages[static_cast<int>(failure)], stderr);
+  return 1;
+}
