@@ -1,0 +1,173 @@
+// End-to-end runs of the built programs: arguments, format checks, output
+// creation, messages on standard error and exit statuses.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "test_support.h"
+
+using namespace testsupport;
+
+namespace {
+
+const std::string kInputNotOpened = sjis("読み取りファイルが開けませんでした。\n");
+const std::string kOutputNotCreated = sjis("書き込みファイルが開けませんでした。\n");
+
+std::string summary(long long frames, long long bytes) {
+  return sjis("ビットストリーム: " + std::to_string(frames) + "フレーム, " +
+              std::to_string(bytes) + "バイト\n");
+}
+
+Bytes ac3Burst(const Bytes& payload) {
+  return burst(0x0001, uint16_t(payload.size() * 8), payload);
+}
+
+bool exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
+
+TEST(Usage, WrongArgumentCountPrintsUsageAndFails) {
+  std::string dir = tempDir();
+  for (std::vector<std::string> extra :
+       {std::vector<std::string>{}, {dir + "/a"}, {dir + "/a", dir + "/b", dir + "/c"}}) {
+    std::vector<std::string> args{SARVIK};
+    args.insert(args.end(), extra.begin(), extra.end());
+    Outcome run = runProgram(SARVIK, args);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, sjis("引数が不正です。\nusage: " + std::string(SARVIK) +
+                            " [input file] [output file]\n"));
+  }
+  EXPECT_FALSE(exists(dir + "/b"));
+}
+
+TEST(InputChecks, UnreadableInputsFailWithOneMessage) {
+  std::string dir = tempDir();
+  const Bytes fmt = chunk("fmt ", fmtBody(1, 2, 16));
+  for (const Bytes& wav : {Bytes("not a wav file at all"),
+                           chunk("RIFF", "AVI " + fmt + chunk("data", "xxxx")),
+                           riffWave(fmt), riffWave(chunk("data", "1234")),
+                           riffWave(fmt + chunk("data", ""))}) {
+    Extraction e = extract(SARVIK, wav);
+    EXPECT_EQ(e.run.status, 1);
+    EXPECT_EQ(e.run.err, kInputNotOpened);
+    EXPECT_EQ(e.run.out, "");
+  }
+  Outcome missing = runProgram(SARVIK, {SARVIK, dir + "/missing.wav", dir + "/out"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.err, kInputNotOpened);
+  EXPECT_FALSE(exists(dir + "/out"));
+  Outcome directory = runProgram(SARVIK, {SARVIK, dir, dir + "/out"});
+  EXPECT_EQ(directory.status, 1);
+  EXPECT_EQ(directory.err, kInputNotOpened);
+}
+
+TEST(InputChecks, FormatMessagesLeaveAnExistingOutputUntouched) {
+  struct Case {
+    Bytes fmt;
+    std::string message;
+  };
+  Bytes extensible = fmtBody(0xFFFE, 2, 16) + le16(22) + Bytes(22, '\x01');
+  const std::vector<Case> cases = {
+      {fmtBody(3, 2, 32), "32bit float形式のwavファイルはサポートしていません。\n"},
+      {extensible, "Linear PCMのwavファイルではありません。\n"},
+      {fmtBody(1, 1, 16), "2ch 16bitのwavファイルではありません。\n"},
+      {fmtBody(1, 2, 24), "2ch 16bitのwavファイルではありません。\n"},
+      // cbSize claims far more than the chunk holds: no read beyond the record.
+      {fmtBody(0xFFFE, 2, 16) + le16(0xFFFF), "Linear PCMのwavファイルではありません。\n"},
+      {Bytes(), "Linear PCMのwavファイルではありません。\n"},
+  };
+  for (const Case& c : cases) {
+    std::string dir = tempDir();
+    writeFile(dir + "/in.wav", riffWave(chunk("fmt ", c.fmt) + chunk("data", "abcd")));
+    writeFile(dir + "/out", "keep");
+    Outcome run = runProgram(SARVIK, {SARVIK, dir + "/in.wav", dir + "/out"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, sjis(c.message));
+    EXPECT_EQ(readFile(dir + "/out"), "keep");
+  }
+}
+
+TEST(OutputChecks, OutputThatCannotBeCreated) {
+  std::string dir = tempDir();
+  writeFile(dir + "/in.wav", pcmWav(ac3Burst("abcd")));
+  for (const std::string& out : {dir + "/missing/out.ac3", dir}) {
+    Outcome run = runProgram(SARVIK, {SARVIK, dir + "/in.wav", out});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, kOutputNotCreated);
+    EXPECT_EQ(run.out, "");
+  }
+}
+
+TEST(OutputChecks, OutputNamingTheInputIsRefusedBeforeTruncating) {
+  std::string dir = tempDir();
+  const Bytes wav = pcmWav(ac3Burst("abcd"));
+  writeFile(dir + "/in.wav", wav);
+  ASSERT_EQ(link((dir + "/in.wav").c_str(), (dir + "/hard.wav").c_str()), 0);
+  ASSERT_EQ(symlink((dir + "/in.wav").c_str(), (dir + "/soft.wav").c_str()), 0);
+  for (const std::string& out : {dir + "/in.wav", dir + "/./in.wav", dir + "/hard.wav",
+                                 dir + "/soft.wav"}) {
+    Outcome run = runProgram(SARVIK, {SARVIK, dir + "/in.wav", out});
+    EXPECT_EQ(run.status, 1) << out;
+    EXPECT_EQ(run.err, kOutputNotCreated);
+    EXPECT_EQ(readFile(dir + "/in.wav"), wav);
+  }
+}
+
+TEST(Extraction, DataWithoutBurstsGivesAnEmptyOutputAndSucceeds) {
+  std::string dir = tempDir();
+  writeFile(dir + "/in.wav", pcmWav(noise(5000, 7)));
+  writeFile(dir + "/out", "old contents");
+  Outcome run = runProgram(SARVIK, {SARVIK, dir + "/in.wav", dir + "/out"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out, summary(0, 0));
+  EXPECT_EQ(readFile(dir + "/out"), "");
+}
+
+TEST(Extraction, SampleCaptureGivesItsAc3Frames) {
+  for (const char* program : {SARVIK, SARVIKD}) {
+    std::string dir = tempDir();
+    Outcome run = runProgram(program, {program, SAMPLE_DIR "/sample.wav", dir + "/out.ac3"});
+    EXPECT_EQ(run.status, 0);
+    const Bytes out = readFile(dir + "/out.ac3");
+    ASSERT_EQ(out.size(), 96000u);
+    for (size_t at = 0; at < out.size(); at += 768) EXPECT_EQ(out.substr(at, 2), "\x0b\x77");
+    if (program == std::string(SARVIK)) {
+      EXPECT_EQ(run.out, sjis("1つ目のヘッダが96000バイト目に見つかりました。\n"
+                              "データタイプ: Dolby Digital (AC-3)\n") +
+                             summary(125, 96000));
+    }
+  }
+}
+
+// Streaming recorders write 0xFFFFFFFF when they do not know the length:
+// such a chunk runs to the end of the file.
+TEST(Extraction, UnknownLengthsRunToTheEndOfTheFile) {
+  const Bytes payload = noise(64, 3);
+  const Bytes data = ac3Burst(payload) + noise(100, 4) + ac3Burst(payload);
+  const Bytes fmt = chunk("fmt ", fmtBody(1, 2, 16));
+  const Bytes dataUnknown = chunkSized("data", 0xFFFFFFFF, data);
+  const Bytes dataKnown = chunk("data", data);
+  for (const Bytes& wav :
+       {chunkSized("RIFF", 0xFFFFFFFF, "WAVE" + fmt + dataUnknown),
+        chunkSized("RIFF", 0xFFFFFFFF, "WAVE" + fmt + dataKnown), riffWave(fmt + dataUnknown)}) {
+    Extraction e = extract(SARVIK, wav);
+    EXPECT_EQ(e.run.status, 0);
+    EXPECT_EQ(e.output, swapped(payload, 64) + swapped(payload, 64));
+    EXPECT_EQ(e.run.out.substr(e.run.out.size() - summary(2, 128).size()), summary(2, 128));
+  }
+}
+
+TEST(Extraction, BothProgramsWriteTheSameOutput) {
+  const Bytes data = Bytes(300000, '\0') + ac3Burst(noise(1536, 1)) + burst(3, 64, noise(8, 2)) +
+                     burst(0x0407, 8191 * 8, noise(8192, 9)) + noise(9000, 5) +
+                     burst(0x000B, 0x3001, noise(1500, 6));
+  Extraction normal = extract(SARVIK, pcmWav(data));
+  Extraction diagnostic = extract(SARVIKD, pcmWav(data));
+  EXPECT_EQ(normal.run.status, 0);
+  EXPECT_EQ(diagnostic.run.status, 0);
+  EXPECT_EQ(normal.output, diagnostic.output);
+  EXPECT_EQ(normal.run.err, diagnostic.run.err);
+  EXPECT_FALSE(normal.output.empty());
+}
+
+}  // namespace

@@ -1,0 +1,60 @@
+// Helpers shared by the tests: RIFF/WAVE and burst builders, Shift_JIS
+// conversion of expected texts, files, and running the built programs.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+// Bytes as they stand in a file.
+using Bytes = std::string;
+
+Bytes le16(uint16_t v);
+Bytes le32(uint32_t v);
+// One chunk: id, size (the body's size unless given), body, pad byte if odd.
+Bytes chunk(const char* id, const Bytes& body);
+Bytes chunkSized(const char* id, uint32_t size, const Bytes& body);
+// A 16-byte "fmt " chunk body.
+Bytes fmtBody(uint16_t tag, uint16_t channels, uint16_t bits);
+// "RIFF" <size> "WAVE" + children; size derived unless given.
+Bytes riffWave(const Bytes& children);
+// A whole 2-channel 16-bit PCM file with the given data bytes.
+Bytes pcmWav(const Bytes& data);
+// A burst: eight zero bytes, Pa, Pb, Pc, Pd, then the payload (already in
+// file order, padded to even length by the caller when needed).
+Bytes burst(uint16_t pc, uint16_t pd, const Bytes& payload);
+// The payload of length `length` as it is written: big-endian words, odd
+// length dropping the final word's low byte.
+Bytes swapped(const Bytes& filePayload, size_t length);
+// Deterministic pseudo-random bytes.
+Bytes noise(size_t n, uint32_t seed);
+
+// The UTF-8 text converted to Shift_JIS (CP932) with iconv.
+std::string sjis(const std::string& utf8);
+
+// A fresh directory under the system's temporary directory.
+std::string tempDir();
+void writeFile(const std::string& path, const Bytes& bytes);
+Bytes readFile(const std::string& path);
+
+struct Outcome {
+  int status = -1;  // exit status, or -1 when not exited normally
+  std::string out;
+  std::string err;
+  long maxRssKiB = 0;
+};
+// Runs program with args (argv[0] is the program), environment extended by env.
+Outcome runProgram(const std::string& program, const std::vector<std::string>& args,
+               const std::vector<std::string>& env = {});
+
+struct Extraction {
+  Outcome run;
+  Bytes output;  // the output file, empty when none was created
+};
+// Runs program on the WAV bytes, written to a fresh input file.
+Extraction extract(const std::string& program, const Bytes& wav,
+                   const std::vector<std::string>& env = {});
+
+}  // namespace testsupport
