@@ -97,7 +97,7 @@ Bytes readFile(const std::string& path) {
 }
 
 Outcome runProgram(const std::string& program, const std::vector<std::string>& args,
-               const std::vector<std::string>& env) {
+                   const std::vector<std::string>& env, int uid) {
   std::string dir = tempDir();
   std::string outPath = dir + "/stdout", errPath = dir + "/stderr";
   std::vector<std::string> envStrings;
@@ -115,6 +115,7 @@ Outcome runProgram(const std::string& program, const std::vector<std::string>& a
     int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     dup2(out, 1);
     dup2(err, 2);
+    if (uid != -1 && (setgid(gid_t(uid)) != 0 || setuid(uid_t(uid)) != 0)) _exit(126);
     execve(program.c_str(), argv.data(), envp.data());
     _exit(127);
   }

@@ -45,9 +45,10 @@ struct Outcome {
   std::string err;
   long maxRssKiB = 0;
 };
-// Runs program with args (argv[0] is the program), environment extended by env.
+// Runs program with args (argv[0] is the program), environment extended by
+// env; as the user and group uid when it is not -1 (the caller being root).
 Outcome runProgram(const std::string& program, const std::vector<std::string>& args,
-               const std::vector<std::string>& env = {});
+                   const std::vector<std::string>& env = {}, int uid = -1);
 
 struct Extraction {
   Outcome run;
