@@ -2,6 +2,9 @@
 
 #include <cstdio>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "burst/report_text.h"
 
@@ -24,10 +27,32 @@ int32_t padded(int32_t n) { return n + (n & 1); }
 bool isHeader(const uint8_t* p) { return std::memcmp(p, kPreamble, sizeof kPreamble) == 0; }
 
 // The first offset p in [from, last] at which a header starts, or last + 1:
-// the same offset a comparison at every byte finds, but found by a fast
-// search for the first sync byte.
+// the offset a comparison at every byte finds, found faster.
 int32_t findHeader(const uint8_t* block, int32_t from, int32_t last) {
   int32_t p = from;
+#if defined(__SSE2__)
+  // Sixty-four offsets at a time: only offsets whose two Pa bytes match are
+  // compared in full. The loads stay within the block (p + 63 <= last =
+  // size - 16).
+  const __m128i pa0 = _mm_set1_epi8(static_cast<char>(kPreamble[8]));
+  const __m128i pa1 = _mm_set1_epi8(static_cast<char>(kPreamble[9]));
+  auto paAt = [&](int32_t at) {  // 16 offsets from at: both Pa bytes match
+    const __m128i b0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + at + 8));
+    const __m128i b1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + at + 9));
+    return _mm_and_si128(_mm_cmpeq_epi8(b0, pa0), _mm_cmpeq_epi8(b1, pa1));
+  };
+  for (; p + 63 <= last; p += 64) {
+    const __m128i m0 = paAt(p), m1 = paAt(p + 16), m2 = paAt(p + 32), m3 = paAt(p + 48);
+    const __m128i any = _mm_or_si128(_mm_or_si128(m0, m1), _mm_or_si128(m2, m3));
+    if (_mm_movemask_epi8(any) == 0) continue;
+    auto bits = [](__m128i m) { return static_cast<uint64_t>(_mm_movemask_epi8(m)); };
+    uint64_t mask = bits(m0) | bits(m1) << 16 | bits(m2) << 32 | bits(m3) << 48;
+    for (; mask != 0; mask &= mask - 1) {
+      const int32_t candidate = p + __builtin_ctzll(mask);
+      if (isHeader(block + candidate)) return candidate;
+    }
+  }
+#endif
   while (p <= last) {
     const void* sync = std::memchr(block + p + 8, kPreamble[8], static_cast<size_t>(last - p + 1));
     if (!sync) break;
@@ -43,6 +68,12 @@ int32_t findHeader(const uint8_t* block, int32_t from, int32_t last) {
 // the high byte of the final word, whose low byte (the filler) is dropped.
 void swapWords(uint8_t* out, const uint8_t* in, int32_t n) {
   int32_t i = 0;
+  for (; i + 8 <= n; i += 8) {  // four words at a time
+    uint64_t words;
+    std::memcpy(&words, in + i, 8);
+    words = (words & 0x00FF00FF00FF00FFu) << 8 | (words >> 8 & 0x00FF00FF00FF00FFu);
+    std::memcpy(out + i, &words, 8);
+  }
   for (; i + 1 < n; i += 2) {
     out[i] = in[i + 1];
     out[i + 1] = in[i];

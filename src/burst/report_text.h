@@ -12,23 +12,26 @@ constexpr char kHeaderFound[] =
     "C\x83g\x96\xda\x82\xc9\x8c\xa9\x82\xc2\x82\xa9\x82\xe8\x82\xdc\x82\xb5\x82\xbd\x81"
     "B\n";
 // "データタイプ: "
-constexpr char kDataType[] = "\x83"
-                             "f\x81[\x83^\x83^\x83"
-                             "C\x83v: ";
+constexpr char kDataType[] =
+    "\x83"
+    "f\x81[\x83^\x83^\x83"
+    "C\x83v: ";
 // "最終フレームは途切れています。\n"
 constexpr char kTruncated[] =
     "\x8d\xc5\x8fI\x83t\x83\x8c\x81[\x83\x80\x82\xcd\x93r\x90\xd8\x82\xea\x82\xc4\x82\xa2\x82\xdc"
     "\x82\xb7\x81"
     "B\n";
 // "ビットストリーム: %lldフレーム, %lldバイト\n"
-constexpr char kSummary[] = "\x83r\x83"
-                            "b\x83g\x83X\x83g\x83\x8a\x81[\x83\x80: %lld\x83t\x83\x8c\x81[\x83\x80, "
-                            "%lld\x83o\x83"
-                            "C\x83g\n";
+constexpr char kSummary[] =
+    "\x83r\x83"
+    "b\x83g\x83X\x83g\x83\x8a\x81[\x83\x80: %lld\x83t\x83\x8c\x81[\x83\x80, "
+    "%lld\x83o\x83"
+    "C\x83g\n";
 
 // "タイムスタンプ\n"
-constexpr char kTimestamp[] = "\x83^\x83"
-                              "C\x83\x80\x83X\x83^\x83\x93\x83v\n";
+constexpr char kTimestamp[] =
+    "\x83^\x83"
+    "C\x83\x80\x83X\x83^\x83\x93\x83v\n";
 // "ポーズ\n"
 constexpr char kPause[] = "\x83|\x81[\x83Y\n";
 // "不明\n"
@@ -50,8 +53,24 @@ constexpr const char* kTypeLabels[32] = {
     "dts-1 (512-sample bursts)\n",
     "dts-2 (1024-sample bursts)\n",
     "dts-3 (2048-sample bursts)\n",
-    kUnknown, kUnknown, kUnknown, kUnknown, kUnknown, kUnknown, kUnknown, kUnknown, kUnknown,
-    kUnknown, kUnknown, kUnknown, kUnknown, kUnknown, kUnknown, kUnknown, kUnknown, kUnknown,
+    kUnknown,
+    kUnknown,
+    kUnknown,
+    kUnknown,
+    kUnknown,
+    kUnknown,
+    kUnknown,
+    kUnknown,
+    kUnknown,
+    kUnknown,
+    kUnknown,
+    kUnknown,
+    kUnknown,
+    kUnknown,
+    kUnknown,
+    kUnknown,
+    kUnknown,
+    kUnknown,
 };
 
 // Diagnostic trace lines.

@@ -19,8 +19,9 @@ namespace {
 constexpr bool kDiagnostic = SARVIK_DIAGNOSTIC != 0;
 
 // "引数が不正です。\nusage: %s [input file] [output file]\n"
-constexpr char kUsage[] = "\x88\xf8\x90\x94\x82\xaa\x95s\x90\xb3\x82\xc5\x82\xb7\x81"
-                          "B\nusage: %s [input file] [output file]\n";
+constexpr char kUsage[] =
+    "\x88\xf8\x90\x94\x82\xaa\x95s\x90\xb3\x82\xc5\x82\xb7\x81"
+    "B\nusage: %s [input file] [output file]\n";
 
 enum class Failure {
   none,

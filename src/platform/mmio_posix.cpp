@@ -1,9 +1,10 @@
-#include "platform/mmio.h"
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <cerrno>
-#include <fcntl.h>
 #include <new>
-#include <unistd.h>
+
+#include "platform/mmio.h"
 
 struct MmioFile {
   int fd;
@@ -64,7 +65,7 @@ int mmioDescend(HMMIO file, MMCKINFO* ck, const MMCKINFO* parent, uint32_t flags
 int mmioAscend(HMMIO file, MMCKINFO* ck, uint32_t) {
   uint64_t next = chunkEnd(*ck) + (ck->cksize & 1);
   return mmioSeek(file, static_cast<int64_t>(next), SEEK_SET) < 0 ? MMIOERR_CANNOTSEEK
-                                                                   : MMSYSERR_NOERROR;
+                                                                  : MMSYSERR_NOERROR;
 }
 
 int32_t mmioRead(HMMIO file, void* buffer, int32_t count) {

@@ -1,11 +1,12 @@
-#include "platform/output_file.h"
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <new>
-#include <sys/stat.h>
-#include <unistd.h>
+
+#include "platform/output_file.h"
 
 namespace {
 constexpr uint32_t kBufferSize = 1 << 20;

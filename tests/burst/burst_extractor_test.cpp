@@ -19,8 +19,8 @@ std::string found(long long n, long long offset) {
 }
 std::string dataType(const std::string& label) { return sjis("データタイプ: " + label + "\n"); }
 std::string summary(long long frames, long long bytes) {
-  return sjis("ビットストリーム: " + std::to_string(frames) + "フレーム, " +
-              std::to_string(bytes) + "バイト\n");
+  return sjis("ビットストリーム: " + std::to_string(frames) + "フレーム, " + std::to_string(bytes) +
+              "バイト\n");
 }
 const std::string kTruncated = sjis("最終フレームは途切れています。\n");
 
@@ -37,8 +37,7 @@ std::string writeTrace(long long n, long long offset) {
   return format("write data: %lldbyte / offset=%lld (%llx)\n", n, offset, offset);
 }
 std::string remainingTrace(long long n, long long offset) {
-  return format("write remaining frame data: %lldbyte / offset=%lld (%llx)\n", n, offset,
-                offset);
+  return format("write remaining frame data: %lldbyte / offset=%lld (%llx)\n", n, offset, offset);
 }
 
 Bytes ac3(const Bytes& payload) { return burst(0x0001, uint16_t(payload.size() * 8), payload); }
@@ -93,14 +92,14 @@ TEST(Headers, OddOffsetsAndOddLengths) {
 TEST(Headers, PausesAreReportedButNeitherCountedNorWritten) {
   // A header pattern inside a pause payload is found: the scan walks through it.
   const Bytes inner = ac3(noise(8, 6));
-  const Bytes data = ac3(noise(16, 7)) + burst(0x0003, uint16_t(inner.size() * 8), inner) +
-                     ac3(noise(16, 8));
+  const Bytes data =
+      ac3(noise(16, 7)) + burst(0x0003, uint16_t(inner.size() * 8), inner) + ac3(noise(16, 8));
   Extraction e = run(SARVIK, data);
   const std::string ac3Label = dataType("Dolby Digital (AC-3)");
   EXPECT_EQ(e.run.out, found(1, 0) + ac3Label + sjis("データタイプ: ポーズ\n") + found(2, 48) +
                            ac3Label + summary(3, 40));
-  EXPECT_EQ(e.output, swapped(noise(16, 7), 16) + swapped(noise(8, 6), 8) +
-                          swapped(noise(16, 8), 16));
+  EXPECT_EQ(e.output,
+            swapped(noise(16, 7), 16) + swapped(noise(8, 6), 8) + swapped(noise(16, 8), 16));
 
   Extraction d = run(SARVIKD, data);
   EXPECT_EQ(d.run.out, readTrace(262144) + headerTrace(1, 16) + found(1, 0) + ac3Label +
@@ -133,19 +132,27 @@ TEST(Types, LabelsAtEveryChangeAndNullBursts) {
 }
 
 TEST(Types, EveryLabel) {
-  const char* labels[] = {"Null burst", "Dolby Digital (AC-3)", "タイムスタンプ", "ポーズ",
-                          "MPEG-1 Audio Layer-1", "MPEG-1 Audio Layer-2",
-                          "MPEG-1 Audio Layer-3 ?", "MPEG-2 AAC",
-                          "MPEG-1 Audio Layer-1 low frequency", "MPEG-2 Audio", "不明",
-                          "dts-1 (512-sample bursts)", "dts-2 (1024-sample bursts)",
+  const char* labels[] = {"Null burst",
+                          "Dolby Digital (AC-3)",
+                          "タイムスタンプ",
+                          "ポーズ",
+                          "MPEG-1 Audio Layer-1",
+                          "MPEG-1 Audio Layer-2",
+                          "MPEG-1 Audio Layer-3 ?",
+                          "MPEG-2 AAC",
+                          "MPEG-1 Audio Layer-1 low frequency",
+                          "MPEG-2 Audio",
+                          "不明",
+                          "dts-1 (512-sample bursts)",
+                          "dts-2 (1024-sample bursts)",
                           "dts-3 (2048-sample bursts)"};
   for (int type = 0; type < 32; ++type) {
     // Bits above the data type are ignored.
     Extraction e = run(SARVIK, burst(uint16_t(0xE0 | type | 0x1200), 16, "ab"));
     const std::string label = type < 14 ? labels[type] : "不明";
     const std::string first = type == 3 ? "" : found(1, 0);
-    EXPECT_EQ(e.run.out, found(1, 0) + dataType(label) + summary(type == 3 ? 0 : 1,
-                                                                   type == 3 ? 0 : 2))
+    EXPECT_EQ(e.run.out,
+              found(1, 0) + dataType(label) + summary(type == 3 ? 0 : 1, type == 3 ? 0 : 2))
         << type << first;
   }
 }
@@ -164,8 +171,8 @@ TEST(BlockEnds, CutsAnywhereGiveTheSameOutput) {
       starts.push_back(kBlock - back);
     }
     for (size_t start : starts) {
-      Bytes data = Bytes(start, '\0') + burst(0x0001, pd, payload.substr(0, length + (length & 1))) +
-                   tail;
+      Bytes data =
+          Bytes(start, '\0') + burst(0x0001, pd, payload.substr(0, length + (length & 1))) + tail;
       Extraction e = run(SARVIK, data);
       EXPECT_EQ(e.output, expected) << "header at " << start;
       EXPECT_EQ(e.run.out, found(1, long(start)) + dataType("Dolby Digital (AC-3)") +
@@ -194,9 +201,8 @@ TEST(BlockEnds, HeaderEndingAtTheBlockEndWritesNothingFirst) {
   const Bytes data = Bytes(kBlock - 16, '\0') + ac3(payload);
   Extraction d = run(SARVIKD, data);
   EXPECT_EQ(d.run.out, readTrace(262144) + headerTrace(1, 1536) + found(1, long(kBlock - 16)) +
-                           dataType("Dolby Digital (AC-3)") + writeTrace(0, 0) +
-                           readTrace(262144) + remainingTrace(1536, 0) + readTrace(262144) +
-                           summary(1, 1536));
+                           dataType("Dolby Digital (AC-3)") + writeTrace(0, 0) + readTrace(262144) +
+                           remainingTrace(1536, 0) + readTrace(262144) + summary(1, 1536));
 }
 
 TEST(BlockEnds, HeaderCutByTheBlockEndIsFoundInTheNextPass) {

@@ -14,8 +14,8 @@ const std::string kInputNotOpened = sjis("読み取りファイルが開けま�
 const std::string kOutputNotCreated = sjis("書き込みファイルが開けませんでした。\n");
 
 std::string summary(long long frames, long long bytes) {
-  return sjis("ビットストリーム: " + std::to_string(frames) + "フレーム, " +
-              std::to_string(bytes) + "バイト\n");
+  return sjis("ビットストリーム: " + std::to_string(frames) + "フレーム, " + std::to_string(bytes) +
+              "バイト\n");
 }
 
 Bytes ac3Burst(const Bytes& payload) {
@@ -42,10 +42,9 @@ TEST(Usage, WrongArgumentCountPrintsUsageAndFails) {
 TEST(InputChecks, UnreadableInputsFailWithOneMessage) {
   std::string dir = tempDir();
   const Bytes fmt = chunk("fmt ", fmtBody(1, 2, 16));
-  for (const Bytes& wav : {Bytes("not a wav file at all"),
-                           chunk("RIFF", "AVI " + fmt + chunk("data", "xxxx")),
-                           riffWave(fmt), riffWave(chunk("data", "1234")),
-                           riffWave(fmt + chunk("data", ""))}) {
+  for (const Bytes& wav :
+       {Bytes("not a wav file at all"), chunk("RIFF", "AVI " + fmt + chunk("data", "xxxx")),
+        riffWave(fmt), riffWave(chunk("data", "1234")), riffWave(fmt + chunk("data", ""))}) {
     Extraction e = extract(SARVIK, wav);
     EXPECT_EQ(e.run.status, 1);
     EXPECT_EQ(e.run.err, kInputNotOpened);
@@ -103,8 +102,8 @@ TEST(OutputChecks, OutputNamingTheInputIsRefusedBeforeTruncating) {
   writeFile(dir + "/in.wav", wav);
   ASSERT_EQ(link((dir + "/in.wav").c_str(), (dir + "/hard.wav").c_str()), 0);
   ASSERT_EQ(symlink((dir + "/in.wav").c_str(), (dir + "/soft.wav").c_str()), 0);
-  for (const std::string& out : {dir + "/in.wav", dir + "/./in.wav", dir + "/hard.wav",
-                                 dir + "/soft.wav"}) {
+  for (const std::string& out :
+       {dir + "/in.wav", dir + "/./in.wav", dir + "/hard.wav", dir + "/soft.wav"}) {
     Outcome run = runProgram(SARVIK, {SARVIK, dir + "/in.wav", out});
     EXPECT_EQ(run.status, 1) << out;
     EXPECT_EQ(run.err, kOutputNotCreated);

@@ -27,8 +27,8 @@ Bytes ac3Stream(Bytes* expected) {
 }
 
 std::string summary(long long frames, long long bytes) {
-  return sjis("ビットストリーム: " + std::to_string(frames) + "フレーム, " +
-              std::to_string(bytes) + "バイト\n");
+  return sjis("ビットストリーム: " + std::to_string(frames) + "フレーム, " + std::to_string(bytes) +
+              "バイト\n");
 }
 
 TEST(Faults, ReadFailingPartWayKeepsWhatWasWritten) {
@@ -36,7 +36,8 @@ TEST(Faults, ReadFailingPartWayKeepsWhatWasWritten) {
   const Bytes wav = pcmWav(ac3Stream(&expected) + Bytes(300000, '\0'));
   // The header walk reads 36 bytes before the data; the first block then
   // holds 262,144 data bytes (all 40 bursts) and the second read fails.
-  Extraction e = extract(SARVIK_FAULTY, wav, {"SARVIK_FAIL_READ_AT=" + std::to_string(36 + 262144 + 100)});
+  Extraction e =
+      extract(SARVIK_FAULTY, wav, {"SARVIK_FAIL_READ_AT=" + std::to_string(36 + 262144 + 100)});
   EXPECT_EQ(e.run.status, 1);
   EXPECT_EQ(e.run.err, kReadError);
   EXPECT_EQ(e.output, expected);

@@ -31,8 +31,7 @@ Bytes chunk(const char* id, const Bytes& body) {
 
 Bytes fmtBody(uint16_t tag, uint16_t channels, uint16_t bits) {
   uint16_t align = uint16_t(channels * bits / 8);
-  return le16(tag) + le16(channels) + le32(48000) + le32(48000u * align) + le16(align) +
-         le16(bits);
+  return le16(tag) + le16(channels) + le32(48000) + le32(48000u * align) + le16(align) + le16(bits);
 }
 
 Bytes riffWave(const Bytes& children) { return chunk("RIFF", "WAVE" + children); }

@@ -44,11 +44,11 @@ TEST(WavReaderOpen, RejectsWhatIsNotAUsableWave) {
       "RIFF",
       "not a riff file, just text",
       chunk("RIFF", "AVI " + kFmt + chunk("data", "abcd")),
-      riffWave(chunk("data", "abcd")),                     // no "fmt "
-      riffWave(kFmt),                                      // no "data"
-      riffWave(kFmt + chunk("data", "")),                  // only an empty "data"
-      riffWave(chunk("fmt ", "abc")).substr(0, 20),        // "fmt " cut by the end of file
-      riffWave(kFmt + chunkSized("data", 100, "abcd")),    // ends past the RIFF end
+      riffWave(chunk("data", "abcd")),                   // no "fmt "
+      riffWave(kFmt),                                    // no "data"
+      riffWave(kFmt + chunk("data", "")),                // only an empty "data"
+      riffWave(chunk("fmt ", "abc")).substr(0, 20),      // "fmt " cut by the end of file
+      riffWave(kFmt + chunkSized("data", 100, "abcd")),  // ends past the RIFF end
       riffWave(kFmt + chunk("data", "abcd") + chunkSized("LIST", 9, "12345678")),
       chunkSized("RIFF", 20, "WAVE" + kFmt + chunk("data", "abcd")),  // RIFF size too small
       riffWave(chunkSized("fmt ", 0xFFFFFF00, fmtBody(1, 2, 16)) + chunk("data", "ab")),
@@ -87,9 +87,9 @@ TEST(WavReaderOpen, TakesTheFirstNonEmptyDataChunk) {
 
 TEST(WavReaderOpen, OrderOfChunksDoesNotMatterAndTheFirstFmtWins) {
   WavReader reader;
-  ASSERT_EQ(openBytes(reader, riffWave(chunk("data", "abcd") + kFmt +
-                                       chunk("fmt ", fmtBody(3, 1, 32)))),
-            1);
+  ASSERT_EQ(
+      openBytes(reader, riffWave(chunk("data", "abcd") + kFmt + chunk("fmt ", fmtBody(3, 1, 32)))),
+      1);
   EXPECT_EQ(reader.format()[0], 1);
   EXPECT_EQ(reader.format()[2], 2);
 }
@@ -107,11 +107,11 @@ TEST(WavReaderFormat, SizesOfTheRecord) {
   };
   Bytes ext = fmtBody(0xFFFE, 2, 16) + le16(22) + Bytes(22, '\x07');
   const std::vector<Case> cases = {
-      {fmtBody(1, 2, 16), 18},                             // 16 bytes: cbSize reads 0
+      {fmtBody(1, 2, 16), 18},                              // 16 bytes: cbSize reads 0
       {fmtBody(1, 2, 16) + le16(40) + Bytes(40, 'x'), 18},  // cbSize ignored for tag 1
       {fmtBody(3, 2, 32) + le16(6) + Bytes(6, 'x'), 18},
       {ext, 40},
-      {fmtBody(0xFFFE, 2, 16) + le16(500), 18},            // cbSize past the chunk: bounded
+      {fmtBody(0xFFFE, 2, 16) + le16(500), 18},  // cbSize past the chunk: bounded
       {Bytes(), 18},
       {Bytes("\x01\x00", 2), 18},
       {fmtBody(5, 2, 16).substr(0, 14), 18},
