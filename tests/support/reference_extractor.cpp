@@ -1,0 +1,79 @@
+#include "reference_extractor.h"
+
+namespace testsupport {
+
+Expected reference(const Bytes& d) {
+  static const char* labels[] = {"Null burst",
+                                 "Dolby Digital (AC-3)",
+                                 "タイムスタンプ",
+                                 "ポーズ",
+                                 "MPEG-1 Audio Layer-1",
+                                 "MPEG-1 Audio Layer-2",
+                                 "MPEG-1 Audio Layer-3 ?",
+                                 "MPEG-2 AAC",
+                                 "MPEG-1 Audio Layer-1 low frequency",
+                                 "MPEG-2 Audio",
+                                 "不明",
+                                 "dts-1 (512-sample bursts)",
+                                 "dts-2 (1024-sample bursts)",
+                                 "dts-3 (2048-sample bursts)"};
+  const unsigned char preamble[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0x72, 0xF8, 0x1F, 0x4E};
+  Expected e;
+  long long count = 0;
+  int type = -1;
+  bool reported = false;
+  size_t pos = 0;
+  while (pos + 16 <= d.size()) {
+    bool match = true;
+    for (size_t i = 0; i < 12; ++i) match = match && (unsigned char)d[pos + i] == preamble[i];
+    if (!match) {
+      ++pos;
+      continue;
+    }
+    ++count;
+    if (!reported) {
+      e.report += sjis(std::to_string(count) + "つ目のヘッダが" + std::to_string(pos) +
+                       "バイト目に見つかりました。\n");
+      reported = true;
+    }
+    const int t = (unsigned char)d[pos + 12] & 0x1F;
+    if (t != type) {
+      e.report += sjis(std::string("データタイプ: ") + (t < 14 ? labels[t] : "不明") + "\n");
+      type = t;
+    }
+    if (t == 3) {
+      --count;
+      reported = false;
+      ++pos;
+      continue;
+    }
+    const size_t length = ((unsigned char)d[pos + 14] | (unsigned char)d[pos + 15] << 8) >> 3;
+    const size_t avail = d.size() - pos - 16;
+    if (avail < length + (length & 1)) {
+      e.output += swapped(d.substr(pos + 16), avail & ~size_t(1));
+      e.truncated = true;
+      break;
+    }
+    e.output += swapped(d.substr(pos + 16, length + 1), length);
+    pos += 16 + length + (length & 1);
+  }
+  e.summary = sjis("ビットストリーム: " + std::to_string(count) + "フレーム, " +
+                   std::to_string(e.output.size()) + "バイト\n");
+  return e;
+}
+
+bool reportMatches(std::string out, const Expected& want) {
+  if (out.size() < want.summary.size() ||
+      out.compare(out.size() - want.summary.size(), want.summary.size(), want.summary) != 0) {
+    return false;
+  }
+  out.resize(out.size() - want.summary.size());
+  static const std::string truncatedLine = sjis("最終フレームは途切れています。\n");
+  if (want.truncated && out.size() >= truncatedLine.size() &&
+      out.compare(out.size() - truncatedLine.size(), truncatedLine.size(), truncatedLine) == 0) {
+    out.resize(out.size() - truncatedLine.size());
+  }
+  return out == want.report;
+}
+
+}  // namespace testsupport
