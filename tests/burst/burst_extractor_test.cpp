@@ -242,6 +242,14 @@ TEST(Truncation, PayloadRunningPastTheEnd) {
   EXPECT_EQ(later.output, swapped(payload, 700));
 }
 
+TEST(Traces, RunWithoutBursts) {
+  Extraction d = run(SARVIKD, noise(300000, 19));
+  // 300,000 bytes: one full block, the 15 carried bytes and the rest, then the end.
+  EXPECT_EQ(d.run.out,
+            readTrace(262144) + readTrace(262144 - 15) + readTrace(262144 - 15) + summary(0, 0));
+  EXPECT_EQ(d.output, "");
+}
+
 TEST(Chunks, BurstsAfterTheDataChunkAreExtractedToo) {
   const Bytes payload = noise(32, 18);
   const Bytes wav = riffWave(chunk("fmt ", fmtBody(1, 2, 16)) + chunk("data", Bytes(7, '\0')) +
