@@ -77,6 +77,16 @@ TEST(Faults, WriteFailuresAreReported) {
   EXPECT_EQ(close.run.err, kWriteError);
 }
 
+TEST(Faults, FailedSeekToTheDataIsAReadError) {
+  // The chunk walk never seeks to the first data byte (offset 44); only the
+  // driver's seekData(0) does.
+  Bytes expected;
+  Extraction e = extract(SARVIK_FAULTY, pcmWav(ac3Stream(&expected)), {"SARVIK_FAIL_SEEK_TO=44"});
+  EXPECT_EQ(e.run.status, 1);
+  EXPECT_EQ(e.run.err, kReadError);
+  EXPECT_EQ(e.run.out, "");
+}
+
 TEST(Faults, FullDevice) {
   Bytes expected;
   const std::string dir = tempDir();

@@ -5,6 +5,7 @@
 //   SARVIK_FAIL_WRITE_AT=N  writes fail with ENOSPC once N bytes were accepted
 //   SARVIK_WRITE_NO_PROGRESS=1  writes accept nothing and return 0
 //   SARVIK_FAIL_CLOSE=1     closing the output reports EIO
+//   SARVIK_FAIL_SEEK_TO=N   an absolute seek to offset N fails with EIO
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -18,6 +19,7 @@ ssize_t __real_read(int fd, void* buffer, size_t n);
 ssize_t __real_write(int fd, const void* buffer, size_t n);
 int __real_open(const char* path, int flags, ...);
 int __real_close(int fd);
+off_t __real_lseek(int fd, off_t offset, int whence);
 }
 
 namespace {
@@ -84,4 +86,12 @@ extern "C" int __wrap_close(int fd) {
     return -1;
   }
   return result;
+}
+
+extern "C" off_t __wrap_lseek(int fd, off_t offset, int whence) {
+  if (whence == SEEK_SET && offset == setting("SARVIK_FAIL_SEEK_TO")) {
+    errno = EIO;
+    return -1;
+  }
+  return __real_lseek(fd, offset, whence);
 }
