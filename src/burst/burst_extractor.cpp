@@ -151,7 +151,7 @@ ExtractResult extractBursts(WavReader& reader, OutputFile* output) {
       }
       if (type != currentType) {
         fputs(report::kDataType, stdout);
-        fputs(report::kTypeLabels[type], stdout);
+        fputs(report::typeLabel(type), stdout);
         currentType = type;
       }
       if (type == kPauseType) {

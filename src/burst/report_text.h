@@ -37,8 +37,8 @@ constexpr char kPause[] = "\x83|\x81[\x83Y\n";
 // "不明\n"
 constexpr char kUnknown[] = "\x95s\x96\xbe\n";
 
-// Label of each data type (the low 5 bits of Pc).
-constexpr const char* kTypeLabels[32] = {
+// Labels of the data types 0 to 13 (the low 5 bits of Pc); the rest are unknown.
+constexpr const char* kTypeLabels[] = {
     "Null burst\n",
     "Dolby Digital (AC-3)\n",
     kTimestamp,
@@ -53,25 +53,11 @@ constexpr const char* kTypeLabels[32] = {
     "dts-1 (512-sample bursts)\n",
     "dts-2 (1024-sample bursts)\n",
     "dts-3 (2048-sample bursts)\n",
-    kUnknown,
-    kUnknown,
-    kUnknown,
-    kUnknown,
-    kUnknown,
-    kUnknown,
-    kUnknown,
-    kUnknown,
-    kUnknown,
-    kUnknown,
-    kUnknown,
-    kUnknown,
-    kUnknown,
-    kUnknown,
-    kUnknown,
-    kUnknown,
-    kUnknown,
-    kUnknown,
 };
+
+inline const char* typeLabel(int type) {
+  return type < int(sizeof kTypeLabels / sizeof *kTypeLabels) ? kTypeLabels[type] : kUnknown;
+}
 
 // Diagnostic trace lines.
 constexpr char kTraceRead[] = "read data: %dbyte\n";

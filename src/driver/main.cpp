@@ -9,6 +9,7 @@
 #include "burst/burst_extractor.h"
 #include "platform/output_file.h"
 #include "wav/wav_reader.h"
+#include "wav/wave_format.h"
 
 #ifndef SARVIK_DIAGNOSTIC
 #define SARVIK_DIAGNOSTIC 0
@@ -63,16 +64,14 @@ constexpr const char* kMessages[] = {
     "\x8f\x91\x82\xab\x8d\x9e\x82\xdd\x83G\x83\x89\x81[\x82\xc5\x82\xb7\n",
 };
 
-constexpr uint16_t kTagPcm = 1;
-constexpr uint16_t kTagFloat = 3;
-
-uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-
 Failure checkFormat(const uint8_t* format) {
-  const uint16_t tag = le16(format);
-  if (tag == kTagFloat) return Failure::floatFormat;
-  if (tag != kTagPcm) return Failure::notLinearPcm;
-  if (le16(format + 2) != 2 || le16(format + 14) != 16) return Failure::notStereo16;
+  const uint16_t tag = wave::field16(format, 0);
+  if (tag == wave::kTagFloat) return Failure::floatFormat;
+  if (tag != wave::kTagPcm) return Failure::notLinearPcm;
+  if (wave::field16(format, wave::kChannels) != 2 ||
+      wave::field16(format, wave::kBitsPerSample) != 16) {
+    return Failure::notStereo16;
+  }
   return Failure::none;
 }
 

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <new>
 
+#include "wav/wave_format.h"
+
 namespace {
 
 constexpr FOURCC kWave = mmioFOURCC('W', 'A', 'V', 'E');
@@ -11,19 +13,14 @@ constexpr FOURCC kFmt = mmioFOURCC('f', 'm', 't', ' ');
 constexpr FOURCC kData = mmioFOURCC('d', 'a', 't', 'a');
 constexpr FOURCC kFact = mmioFOURCC('f', 'a', 'c', 't');
 
-constexpr uint32_t kFormatHeaderSize = 18;  // WAVEFORMATEX up to cbSize
 // Nothing past 18 + the largest cbSize can ever be reported by formatSize(),
 // so a larger "fmt " chunk is kept only up to there.
-constexpr uint32_t kFormatLimit = kFormatHeaderSize + 0xFFFF;
-constexpr uint16_t kTagPcm = 1;
-constexpr uint16_t kTagFloat = 3;
+constexpr uint32_t kFormatLimit = wave::kHeaderSize + 0xFFFF;
 
 // A RIFF file cannot hold a chunk ending at or past 2^32: such a size (near
 // 0xFFFFFFFF, written by streaming recorders that do not know the length)
 // means "to the end of the file".
 constexpr uint64_t kRiffLimit = uint64_t{1} << 32;
-
-uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 
 }  // namespace
 
@@ -74,8 +71,7 @@ bool WavReader::walkChunks() {
   }
 
   if (!format_ || dataSize_ == 0) return false;
-  const uint16_t align = le16(format_.get() + 12);
-  if (sampleCount_ == 0 && align != 0) sampleCount_ = dataSize_ / align;
+  if (sampleCount_ == 0 && blockAlign() != 0) sampleCount_ = dataSize_ / blockAlign();
   return true;
 }
 
@@ -83,15 +79,17 @@ bool WavReader::takeFormat(const MMCKINFO& chunk, uint64_t fileSize) {
   // A chunk the file does not hold in full fails before its size is allocated.
   if (chunk.dwDataOffset + chunk.cksize > fileSize) return false;
   const uint32_t kept = std::min(chunk.cksize, kFormatLimit);
-  formatBlockSize_ = std::max(kept, kFormatHeaderSize);
+  formatBlockSize_ = std::max(kept, wave::kHeaderSize);
   // Zero-filled, so a short chunk leaves no field undefined.
   format_.reset(new (std::nothrow) uint8_t[formatBlockSize_]());
   if (!format_) return false;
   if (mmioRead(file_, format_.get(), static_cast<int32_t>(kept)) != static_cast<int32_t>(kept)) {
     return false;
   }
-  const uint16_t tag = le16(format_.get());
-  if (tag == kTagPcm || tag == kTagFloat) format_[16] = format_[17] = 0;  // cbSize
+  const uint16_t tag = wave::field16(format_.get(), 0);
+  if (tag == wave::kTagPcm || tag == wave::kTagFloat) {
+    format_[wave::kCbSize] = format_[wave::kCbSize + 1] = 0;
+  }
   return true;
 }
 
@@ -117,7 +115,10 @@ int WavReader::seekData(uint32_t offset) {
 
 uint32_t WavReader::formatSize() const {
   if (!file_) return 0;
-  return std::min<uint32_t>(kFormatHeaderSize + le16(format_.get() + 16), formatBlockSize_);
+  return std::min<uint32_t>(wave::kHeaderSize + wave::field16(format_.get(), wave::kCbSize),
+                            formatBlockSize_);
 }
 
-uint16_t WavReader::blockAlign() const { return file_ ? le16(format_.get() + 12) : 0; }
+uint16_t WavReader::blockAlign() const {
+  return file_ ? wave::field16(format_.get(), wave::kBlockAlign) : 0;
+}
