@@ -14,15 +14,7 @@ namespace {
 
 constexpr size_t kBlock = 262144;
 
-std::string found(long long n, long long offset) {
-  return sjis(std::to_string(n) + "つ目のヘッダが" + std::to_string(offset) +
-              "バイト目に見つかりました。\n");
-}
 std::string dataType(const std::string& label) { return sjis("データタイプ: " + label + "\n"); }
-std::string summary(long long frames, long long bytes) {
-  return sjis("ビットストリーム: " + std::to_string(frames) + "フレーム, " + std::to_string(bytes) +
-              "バイト\n");
-}
 const std::string kTruncated = sjis("最終フレームは途切れています。\n");
 
 std::string format(const char* f, long long a, long long b = 0, long long c = 0) {

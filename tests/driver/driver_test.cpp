@@ -13,11 +13,6 @@ namespace {
 const std::string kInputNotOpened = sjis("読み取りファイルが開けませんでした。\n");
 const std::string kOutputNotCreated = sjis("書き込みファイルが開けませんでした。\n");
 
-std::string summary(long long frames, long long bytes) {
-  return sjis("ビットストリーム: " + std::to_string(frames) + "フレーム, " + std::to_string(bytes) +
-              "バイト\n");
-}
-
 Bytes ac3Burst(const Bytes& payload) {
   return burst(0x0001, uint16_t(payload.size() * 8), payload);
 }

@@ -26,11 +26,6 @@ Bytes ac3Stream(Bytes* expected) {
   return data;
 }
 
-std::string summary(long long frames, long long bytes) {
-  return sjis("ビットストリーム: " + std::to_string(frames) + "フレーム, " + std::to_string(bytes) +
-              "バイト\n");
-}
-
 TEST(Faults, ReadFailingPartWayKeepsWhatWasWritten) {
   Bytes expected;
   const Bytes wav = pcmWav(ac3Stream(&expected) + Bytes(300000, '\0'));

@@ -19,11 +19,6 @@ void putAt(int fd, long long offset, const Bytes& bytes) {
             ssize_t(bytes.size()));
 }
 
-std::string found(long long n, long long offset) {
-  return sjis(std::to_string(n) + "つ目のヘッダが" + std::to_string(offset) +
-              "バイト目に見つかりました。\n");
-}
-
 TEST(HugeInput, BurstsPastTwoAndFourGiB) {
   const std::string dir = tempDir();
   const std::string in = dir + "/huge.wav";

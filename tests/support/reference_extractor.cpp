@@ -32,8 +32,7 @@ Expected reference(const Bytes& d) {
     }
     ++count;
     if (!reported) {
-      e.report += sjis(std::to_string(count) + "つ目のヘッダが" + std::to_string(pos) +
-                       "バイト目に見つかりました。\n");
+      e.report += found(count, (long long)pos);
       reported = true;
     }
     const int t = (unsigned char)d[pos + 12] & 0x1F;
@@ -57,8 +56,7 @@ Expected reference(const Bytes& d) {
     e.output += swapped(d.substr(pos + 16, length + 1), length);
     pos += 16 + length + (length & 1);
   }
-  e.summary = sjis("ビットストリーム: " + std::to_string(count) + "フレーム, " +
-                   std::to_string(e.output.size()) + "バイト\n");
+  e.summary = summary(count, (long long)e.output.size());
   return e;
 }
 

@@ -77,6 +77,16 @@ std::string sjis(const std::string& utf8) {
   return out;
 }
 
+std::string found(long long n, long long offset) {
+  return sjis(std::to_string(n) + "つ目のヘッダが" + std::to_string(offset) +
+              "バイト目に見つかりました。\n");
+}
+
+std::string summary(long long frames, long long bytes) {
+  return sjis("ビットストリーム: " + std::to_string(frames) + "フレーム, " + std::to_string(bytes) +
+              "バイト\n");
+}
+
 std::string tempDir() {
   const char* base = std::getenv("TMPDIR");
   std::string pattern = std::string(base && *base ? base : "/tmp") + "/sarvik-test-XXXXXX";

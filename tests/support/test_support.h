@@ -33,6 +33,9 @@ Bytes noise(size_t n, uint32_t seed);
 
 // The UTF-8 text converted to Shift_JIS (CP932) with iconv.
 std::string sjis(const std::string& utf8);
+// The expected header-found and summary report lines, in Shift_JIS.
+std::string found(long long n, long long offset);
+std::string summary(long long frames, long long bytes);
 
 // A fresh directory under the system's temporary directory.
 std::string tempDir();
