@@ -28,7 +28,10 @@ std::string run(const std::string& in, const std::string& out, std::string* repo
   if (reader.open(in.c_str()) != 1 || reader.seekData(0) != 1) __builtin_trap();
   OutputFile* output = outputCreate(out.c_str());
   if (!output) __builtin_trap();
-  if (extractBursts<kDiagnostic>(reader, output) != ExtractResult::ended) __builtin_trap();
+  ReaderSource source(reader, kBlockSize);
+  if (extractBursts<kDiagnostic>(source, kBlockSize, output, stdout) != ExtractResult::ended) {
+    __builtin_trap();
+  }
   if (!outputClose(output)) __builtin_trap();
   fflush(stdout);
   dup2(saved, 1);

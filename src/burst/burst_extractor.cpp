@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <new>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -10,13 +11,11 @@
 
 namespace {
 
-constexpr int32_t kBlockSize = 0x40000;  // read area: carried bytes plus one read
-constexpr int32_t kStagingSize = 8192;   // one converted payload; at most 65535 >> 3 bytes
 constexpr int32_t kHeaderSize = 16;
-// The carried bytes (at most 15) sit just before the read target, which is
-// kept 64-byte aligned: the system copies into aligned memory several times
-// faster.
-constexpr int32_t kCarryRoom = 64;
+// The history (the last 16 bytes delivered) sits just before the read
+// target, which is kept 64-byte aligned: the system copies into aligned
+// memory several times faster.
+constexpr int32_t kHistoryRoom = 64;
 constexpr int kPauseType = 3;
 
 // Eight zero bytes, then the sync words Pa = 0xF872 and Pb = 0x4E1F, little-endian.
@@ -83,46 +82,67 @@ void swapWords(uint8_t* out, const uint8_t* in, int32_t n) {
 
 }  // namespace
 
-template <bool kDiagnostic>
-ExtractResult extractBursts(WavReader& reader, OutputFile* output) {
-  alignas(64) uint8_t work[kStagingSize + kCarryRoom + kBlockSize];
-  uint8_t* const staging = work;
-  uint8_t* const target = work + kStagingSize + kCarryRoom;
+ReaderSource::ReaderSource(WavReader& reader, int32_t blockSize)
+    : reader_(reader),
+      buffer_(new (std::nothrow) uint8_t[kHistoryRoom + blockSize + 63]),
+      target_(buffer_.get()) {
+  if (target_) target_ += kHistoryRoom + (64 - reinterpret_cast<uintptr_t>(target_) % 64) % 64;
+}
 
+int32_t ReaderSource::next(int32_t wanted, const uint8_t** at) {
+  // The last 16 bytes delivered end at target_ + lastGot_.
+  if (lastGot_ > 0) {
+    std::memmove(target_ - kHeaderSize, target_ + lastGot_ - kHeaderSize, kHeaderSize);
+  }
+  const int32_t got = reader_.read(wanted, target_);
+  lastGot_ = got > 0 ? got : 0;
+  *at = target_;
+  return got;
+}
+
+template <bool kDiagnostic>
+ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputFile* output,
+                            FILE* report) {
+  static_assert(kHistoryRoom >= kHeaderSize, "the carried bytes fit before the read target");
   int32_t carry = 0;
-  long long streamBase = 0;
+  long long streamBase = 0;  // stream offset of the byte at the start of the block
   long long bytesWritten = 0;
   long long burstCount = 0;
   int currentType = -1;
   bool pending = false;
   int32_t remaining = 0;
   bool holdPending = false;
-  uint8_t heldByte = 0;
   bool headerReported = false;
 
+  // Swapped straight into the output's buffer.
   auto writePayload = [&](const uint8_t* payload, int32_t n) {
     bytesWritten += n;
-    swapWords(staging, payload, n);
-    return outputWrite(output, staging, static_cast<uint32_t>(n));
+    uint8_t* room = outputReserve(output, static_cast<uint32_t>(n));
+    if (!room) return false;
+    swapWords(room, payload, n);
+    outputCommit(output, static_cast<uint32_t>(n));
+    return true;
   };
 
   for (;;) {
     if (holdPending) {
-      target[-1] = heldByte;
+      // The held byte, the first of a word cut by the block end, is the last
+      // byte delivered: it already lies just before the next bytes.
       carry = 1;
       --streamBase;
       holdPending = false;
     }
-    uint8_t* const block = target - carry;
-    const int32_t wanted = kBlockSize - carry;
-    if constexpr (kDiagnostic) printf(report::kTraceRead, wanted);
-    const int32_t got = reader.read(wanted, target);
+    const int32_t wanted = blockSize - carry;
+    if constexpr (kDiagnostic) fprintf(report, report::kTraceRead, wanted);
+    const uint8_t* fresh = nullptr;
+    const int32_t got = source.next(wanted, &fresh);
     if (got < 0) return ExtractResult::readFailed;
     if (got == 0) {
       if (!outputFlush(output)) return ExtractResult::writeFailed;
-      printf(report::kSummary, burstCount, bytesWritten);
+      fprintf(report, report::kSummary, burstCount, bytesWritten);
       return ExtractResult::ended;
     }
+    const uint8_t* const block = fresh - carry;
     const int32_t size = got + carry;
     int32_t pos = 0;
 
@@ -130,8 +150,10 @@ ExtractResult extractBursts(WavReader& reader, OutputFile* output) {
       pending = false;
       const bool complete = size >= padded(remaining);
       const int32_t n = complete ? remaining : size & ~1;
-      if (!complete) fputs(report::kTruncated, stdout);
-      if constexpr (kDiagnostic) printf(report::kTraceRemaining, n, bytesWritten, bytesWritten);
+      if (!complete) fputs(report::kTruncated, report);
+      if constexpr (kDiagnostic) {
+        fprintf(report, report::kTraceRemaining, n, bytesWritten, bytesWritten);
+      }
       if (!writePayload(block, n)) return ExtractResult::writeFailed;
       pos = complete ? padded(n) : size;
     }
@@ -144,14 +166,16 @@ ExtractResult extractBursts(WavReader& reader, OutputFile* output) {
       const int32_t length = (header[14] | header[15] << 8) >> 3;
 
       ++burstCount;
-      if constexpr (kDiagnostic) printf(report::kTraceHeader, header[13], header[12], length);
+      if constexpr (kDiagnostic) {
+        fprintf(report, report::kTraceHeader, header[13], header[12], length);
+      }
       if (kDiagnostic || !headerReported) {
-        printf(report::kHeaderFound, burstCount, streamBase + pos);
+        fprintf(report, report::kHeaderFound, burstCount, streamBase + pos);
         headerReported = true;
       }
       if (type != currentType) {
-        fputs(report::kDataType, stdout);
-        fputs(report::typeLabel(type), stdout);
+        fputs(report::kDataType, report);
+        fputs(report::typeLabel(type), report);
         currentType = type;
       }
       if (type == kPauseType) {
@@ -167,13 +191,12 @@ ExtractResult extractBursts(WavReader& reader, OutputFile* output) {
       if (avail < padded(length)) {
         pending = true;
         n = avail & ~1;
-        if (avail & 1) {
-          holdPending = true;  // the first byte of a word cut by the block end
-          heldByte = block[size - 1];
-        }
+        holdPending = (avail & 1) != 0;
         remaining = length - n;
       }
-      if constexpr (kDiagnostic) printf(report::kTraceWrite, n, bytesWritten, bytesWritten);
+      if constexpr (kDiagnostic) {
+        fprintf(report, report::kTraceWrite, n, bytesWritten, bytesWritten);
+      }
       if (!writePayload(header + kHeaderSize, n)) return ExtractResult::writeFailed;
       if (pending) break;
       pos += kHeaderSize + padded(length);
@@ -183,14 +206,13 @@ ExtractResult extractBursts(WavReader& reader, OutputFile* output) {
       streamBase += size;
       carry = 0;
     } else {
-      // Fewer than 16 unscanned bytes: a header cut by the block end is found
-      // in the next pass.
+      // Fewer than 16 unscanned bytes, the last ones delivered: a header cut
+      // by the block end is found in the next pass.
       carry = size - pos;
-      std::memmove(target - carry, block + pos, static_cast<size_t>(carry));
       streamBase += pos;
     }
   }
 }
 
-template ExtractResult extractBursts<false>(WavReader&, OutputFile*);
-template ExtractResult extractBursts<true>(WavReader&, OutputFile*);
+template ExtractResult extractBursts<false>(BlockSource&, int32_t, OutputFile*, FILE*);
+template ExtractResult extractBursts<true>(BlockSource&, int32_t, OutputFile*, FILE*);

@@ -1,21 +1,61 @@
-// The extraction loop: reads the PCM byte stream from an open WavReader in
-// blocks, finds IEC 61937 burst headers at every byte offset, reports them on
-// standard output and writes each payload, byte-swapped to big-endian order,
-// to the output. Bursts and words cut by a block end are joined.
+// The extraction loop: reads the PCM byte stream in blocks, finds IEC 61937
+// burst headers at every byte offset, reports them and writes each payload,
+// byte-swapped to big-endian order, to the output. Bursts and words cut by a
+// block end are joined.
 #pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
 
 #include "platform/output_file.h"
 #include "wav/wav_reader.h"
 
+// The programs' block: a read asks for this many bytes less those carried.
+constexpr int32_t kBlockSize = 0x40000;
+
+// Where the loop's blocks come from.
+class BlockSource {
+ public:
+  virtual ~BlockSource() = default;
+  // Delivers up to wanted new bytes of the stream and points *at to them:
+  // their count, 0 at the end, -1 on an error. The last 16 bytes delivered
+  // before (fewer at the start) lie just before *at, so that a block can
+  // begin with bytes carried from the one before without copying them.
+  virtual int32_t next(int32_t wanted, const uint8_t** at) = 0;
+};
+
+// The programs' source: each block read from the reader into one buffer,
+// allocated once, of room for blockSize bytes.
+class ReaderSource final : public BlockSource {
+ public:
+  ReaderSource(WavReader& reader, int32_t blockSize);
+  // False when the buffer could not be had.
+  bool allocated() const { return buffer_ != nullptr; }
+  int32_t next(int32_t wanted, const uint8_t** at) override;
+
+ private:
+  WavReader& reader_;
+  std::unique_ptr<uint8_t[]> buffer_;
+  uint8_t* target_;      // where reads land, 64-byte aligned, after 16 bytes of history
+  int32_t lastGot_ = 0;  // the bytes the last read delivered at target_
+};
+
 enum class ExtractResult { ended, readFailed, writeFailed };
 
-// ended: the data ran out and the summary line was printed (every byte handed
-// to the output has been flushed). readFailed / writeFailed: the loop stopped
-// at once; what was written before stays.
-// The diagnostic variant also traces every read, header and write, and
-// reports every header found.
+// Runs the loop over blocks of blockSize bytes, at least 16. The rest of a
+// split payload is taken from the next block alone, as the loop has always
+// done: with the programs' blocks it always fits, while smaller blocks (for
+// tests) keep the output exact only for payloads shorter than a block less
+// one byte. ended: the
+// data ran out and the summary line was printed to report (every byte handed
+// to the output has been flushed). readFailed / writeFailed: the loop
+// stopped at once; what was written before stays. A report line that cannot
+// be written does not stop the loop. The diagnostic variant also traces
+// every read, header and write, and reports every header found.
 template <bool kDiagnostic>
-ExtractResult extractBursts(WavReader& reader, OutputFile* output);
+ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputFile* output,
+                            FILE* report);
 
-extern template ExtractResult extractBursts<false>(WavReader&, OutputFile*);
-extern template ExtractResult extractBursts<true>(WavReader&, OutputFile*);
+extern template ExtractResult extractBursts<false>(BlockSource&, int32_t, OutputFile*, FILE*);
+extern template ExtractResult extractBursts<true>(BlockSource&, int32_t, OutputFile*, FILE*);

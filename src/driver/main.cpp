@@ -7,6 +7,7 @@
 #include <new>
 
 #include "burst/burst_extractor.h"
+#include "platform/file_io.h"
 #include "platform/output_file.h"
 #include "wav/wav_reader.h"
 #include "wav/wave_format.h"
@@ -33,6 +34,7 @@ enum class Failure {
   outputNotCreated,
   readError,
   writeError,
+  count,
 };
 
 // Indexed by Failure.
@@ -63,25 +65,31 @@ constexpr const char* kMessages[] = {
     // "書き込みエラーです\n"
     "\x8f\x91\x82\xab\x8d\x9e\x82\xdd\x83G\x83\x89\x81[\x82\xc5\x82\xb7\n",
 };
+static_assert(sizeof kMessages / sizeof *kMessages == static_cast<size_t>(Failure::count),
+              "one message for each failure");
 
 Failure checkFormat(const uint8_t* format) {
-  const uint16_t tag = wave::field16(format, 0);
+  const uint16_t tag = wave::field16(format, wave::kFormatTagOffset);
   if (tag == wave::kTagFloat) return Failure::floatFormat;
   if (tag != wave::kTagPcm) return Failure::notLinearPcm;
-  if (wave::field16(format, wave::kChannels) != 2 ||
-      wave::field16(format, wave::kBitsPerSample) != 16) {
+  if (wave::field16(format, wave::kChannelsOffset) != 2 ||
+      wave::field16(format, wave::kBitsPerSampleOffset) != 16) {
     return Failure::notStereo16;
   }
   return Failure::none;
 }
 
 // Creates the output, runs the extraction and closes the output again.
+// Everything the run needs is allocated before the output is created, so a
+// run that fails for want of memory leaves an existing file as it was.
 Failure extractTo(WavReader& reader, const char* inputPath, const char* outputPath) {
+  ReaderSource source(reader, kBlockSize);
+  if (!source.allocated()) return Failure::inputNotOpened;
   // Creating the input itself would truncate it before a byte was read.
-  if (namesSameFile(inputPath, outputPath)) return Failure::outputNotCreated;
+  if (fileOps->sameFile(inputPath, outputPath)) return Failure::outputNotCreated;
   OutputFile* output = outputCreate(outputPath);
   if (!output) return Failure::outputNotCreated;
-  const ExtractResult result = extractBursts<kDiagnostic>(reader, output);
+  const ExtractResult result = extractBursts<kDiagnostic>(source, kBlockSize, output, stdout);
   const bool closed = outputClose(output);
   if (result == ExtractResult::readFailed) return Failure::readError;
   if (result == ExtractResult::writeFailed || !closed) return Failure::writeError;
@@ -110,6 +118,7 @@ Failure run(const char* inputPath, const char* outputPath) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  prepareProcess();
   if (argc != 3) {
     fprintf(stderr, kUsage, argc > 0 ? argv[0] : "sarvik");
     return 1;

@@ -1,6 +1,6 @@
 // Multimedia file I/O for RIFF files: the operations the WAV reader is written
-// against, with the behaviour it relies on. mmio_posix.cpp supplies them over
-// POSIX file access; another platform's layer can stand in its place.
+// against, with the behaviour it relies on. mmio.cpp writes the RIFF rules
+// once, over the file seam of file_io.h.
 #pragma once
 
 #include <cstdint>
@@ -31,8 +31,11 @@ constexpr uint32_t MMIO_FINDRIFF = 0x0020;
 constexpr int MMSYSERR_NOERROR = 0;
 constexpr int MMIOERR_CHUNKNOTFOUND = 265;
 constexpr int MMIOERR_CANNOTSEEK = 266;
+constexpr int MMIOERR_CANNOTREAD = 268;
 
-// Opens path read-only, without a buffer of the layer's own. Null on failure.
+// Opens a regular file read-only. Null on failure. The chunk walk reads
+// nothing past the size the file had here, and takes chunk headers from a
+// small read-ahead buffer; mmioRead and mmioSeek go to the file.
 HMMIO mmioOpenA(const char* path, void* info, uint32_t flags);
 
 // With MMIO_FINDRIFF (parent null): searches the top-level chunks from the
@@ -41,10 +44,12 @@ HMMIO mmioOpenA(const char* path, void* info, uint32_t flags);
 // just after the form type. Otherwise: reads the 8-byte chunk header at the
 // current position, unless that lies at or past the end of parent or fewer
 // than 8 bytes remain; the position is then at ck->dwDataOffset.
-// Returns 0 when a chunk was found, MMIOERR_* otherwise.
+// Returns 0 when a chunk was found, MMIOERR_CHUNKNOTFOUND at a clean end, and
+// MMIOERR_CANNOTSEEK or MMIOERR_CANNOTREAD when the file failed.
 int mmioDescend(HMMIO file, MMCKINFO* ck, const MMCKINFO* parent, uint32_t flags);
 
-// Moves the position past the chunk's data and its pad byte, if any.
+// Moves the position past the chunk's data and its pad byte, if any. The
+// next descend or read goes there.
 int mmioAscend(HMMIO file, MMCKINFO* ck, uint32_t flags);
 
 // Bytes read, fewer than count only at the end of the file (or when an error

@@ -48,7 +48,8 @@ bool WavReader::walkChunks() {
   const uint64_t riffEnd = riff.dwDataOffset + riff.cksize;
 
   MMCKINFO child;
-  while (mmioDescend(file_, &child, &riff, 0) == MMSYSERR_NOERROR) {
+  int descended;
+  while ((descended = mmioDescend(file_, &child, &riff, 0)) == MMSYSERR_NOERROR) {
     const uint64_t childEnd = child.dwDataOffset + child.cksize;
     if (childEnd > riffEnd && childEnd < kRiffLimit) return false;
     switch (child.ckid) {
@@ -69,6 +70,8 @@ bool WavReader::walkChunks() {
     }
     mmioAscend(file_, &child, 0);
   }
+  // No further child is the normal end; a file that failed is not.
+  if (descended != MMIOERR_CHUNKNOTFOUND) return false;
 
   if (!format_ || dataSize_ == 0) return false;
   if (sampleCount_ == 0 && blockAlign() != 0) sampleCount_ = dataSize_ / blockAlign();
@@ -86,9 +89,9 @@ bool WavReader::takeFormat(const MMCKINFO& chunk, uint64_t fileSize) {
   if (mmioRead(file_, format_.get(), static_cast<int32_t>(kept)) != static_cast<int32_t>(kept)) {
     return false;
   }
-  const uint16_t tag = wave::field16(format_.get(), 0);
+  const uint16_t tag = wave::field16(format_.get(), wave::kFormatTagOffset);
   if (tag == wave::kTagPcm || tag == wave::kTagFloat) {
-    format_[wave::kCbSize] = format_[wave::kCbSize + 1] = 0;
+    format_[wave::kCbSizeOffset] = format_[wave::kCbSizeOffset + 1] = 0;
   }
   return true;
 }
@@ -115,10 +118,10 @@ int WavReader::seekData(uint32_t offset) {
 
 uint32_t WavReader::formatSize() const {
   if (!file_) return 0;
-  return std::min<uint32_t>(wave::kHeaderSize + wave::field16(format_.get(), wave::kCbSize),
+  return std::min<uint32_t>(wave::kHeaderSize + wave::field16(format_.get(), wave::kCbSizeOffset),
                             formatBlockSize_);
 }
 
 uint16_t WavReader::blockAlign() const {
-  return file_ ? wave::field16(format_.get(), wave::kBlockAlign) : 0;
+  return file_ ? wave::field16(format_.get(), wave::kBlockAlignOffset) : 0;
 }

@@ -6,11 +6,13 @@
 
 namespace wave {
 
-constexpr uint32_t kChannels = 2;        // nChannels
-constexpr uint32_t kBlockAlign = 12;     // nBlockAlign
-constexpr uint32_t kBitsPerSample = 14;  // wBitsPerSample
-constexpr uint32_t kCbSize = 16;         // cbSize
-constexpr uint32_t kHeaderSize = 18;     // up to and including cbSize
+// Where each field lies in the record.
+constexpr uint32_t kFormatTagOffset = 0;       // wFormatTag
+constexpr uint32_t kChannelsOffset = 2;        // nChannels
+constexpr uint32_t kBlockAlignOffset = 12;     // nBlockAlign
+constexpr uint32_t kBitsPerSampleOffset = 14;  // wBitsPerSample
+constexpr uint32_t kCbSizeOffset = 16;         // cbSize
+constexpr uint32_t kHeaderSize = 18;           // up to and including cbSize
 
 constexpr uint16_t kTagPcm = 1;
 constexpr uint16_t kTagFloat = 3;

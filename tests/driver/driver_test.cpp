@@ -1,8 +1,8 @@
 // End-to-end runs of the built programs: arguments, format checks, output
 // creation, messages on standard error and exit statuses.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
+
+#include <filesystem>
 
 #include "test_support.h"
 
@@ -17,12 +17,10 @@ Bytes ac3Burst(const Bytes& payload) {
   return burst(0x0001, uint16_t(payload.size() * 8), payload);
 }
 
-bool exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
-
 TEST(Usage, WrongArgumentCountPrintsUsageAndFails) {
-  std::string dir = tempDir();
+  const TempDir dir;
   for (std::vector<std::string> extra :
-       {std::vector<std::string>{}, {dir + "/a"}, {dir + "/a", dir + "/b", dir + "/c"}}) {
+       {std::vector<std::string>{}, {dir / "a"}, {dir / "a", dir / "b", dir / "c"}}) {
     std::vector<std::string> args{SARVIK};
     args.insert(args.end(), extra.begin(), extra.end());
     Outcome run = runProgram(SARVIK, args);
@@ -31,11 +29,11 @@ TEST(Usage, WrongArgumentCountPrintsUsageAndFails) {
     EXPECT_EQ(run.err, sjis("引数が不正です。\nusage: " + std::string(SARVIK) +
                             " [input file] [output file]\n"));
   }
-  EXPECT_FALSE(exists(dir + "/b"));
+  EXPECT_FALSE(exists(dir / "b"));
 }
 
 TEST(InputChecks, UnreadableInputsFailWithOneMessage) {
-  std::string dir = tempDir();
+  const TempDir dir;
   const Bytes fmt = chunk("fmt ", fmtBody(1, 2, 16));
   for (const Bytes& wav :
        {Bytes("not a wav file at all"), chunk("RIFF", "AVI " + fmt + chunk("data", "xxxx")),
@@ -45,11 +43,11 @@ TEST(InputChecks, UnreadableInputsFailWithOneMessage) {
     EXPECT_EQ(e.run.err, kInputNotOpened);
     EXPECT_EQ(e.run.out, "");
   }
-  Outcome missing = runProgram(SARVIK, {SARVIK, dir + "/missing.wav", dir + "/out"});
+  Outcome missing = runProgram(SARVIK, {SARVIK, dir / "missing.wav", dir / "out"});
   EXPECT_EQ(missing.status, 1);
   EXPECT_EQ(missing.err, kInputNotOpened);
-  EXPECT_FALSE(exists(dir + "/out"));
-  Outcome directory = runProgram(SARVIK, {SARVIK, dir, dir + "/out"});
+  EXPECT_FALSE(exists(dir / "out"));
+  Outcome directory = runProgram(SARVIK, {SARVIK, dir.path(), dir / "out"});
   EXPECT_EQ(directory.status, 1);
   EXPECT_EQ(directory.err, kInputNotOpened);
 }
@@ -70,21 +68,21 @@ TEST(InputChecks, FormatMessagesLeaveAnExistingOutputUntouched) {
       {Bytes(), "Linear PCMのwavファイルではありません。\n"},
   };
   for (const Case& c : cases) {
-    std::string dir = tempDir();
-    writeFile(dir + "/in.wav", riffWave(chunk("fmt ", c.fmt) + chunk("data", "abcd")));
-    writeFile(dir + "/out", "keep");
-    Outcome run = runProgram(SARVIK, {SARVIK, dir + "/in.wav", dir + "/out"});
+    const TempDir dir;
+    writeFile(dir / "in.wav", riffWave(chunk("fmt ", c.fmt) + chunk("data", "abcd")));
+    writeFile(dir / "out", "keep");
+    Outcome run = runProgram(SARVIK, {SARVIK, dir / "in.wav", dir / "out"});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, sjis(c.message));
-    EXPECT_EQ(readFile(dir + "/out"), "keep");
+    EXPECT_EQ(readFile(dir / "out"), "keep");
   }
 }
 
 TEST(OutputChecks, OutputThatCannotBeCreated) {
-  std::string dir = tempDir();
-  writeFile(dir + "/in.wav", pcmWav(ac3Burst("abcd")));
-  for (const std::string& out : {dir + "/missing/out.ac3", dir}) {
-    Outcome run = runProgram(SARVIK, {SARVIK, dir + "/in.wav", out});
+  const TempDir dir;
+  writeFile(dir / "in.wav", pcmWav(ac3Burst("abcd")));
+  for (const std::string& out : {dir / "missing/out.ac3", dir.path()}) {
+    Outcome run = runProgram(SARVIK, {SARVIK, dir / "in.wav", out});
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, kOutputNotCreated);
     EXPECT_EQ(run.out, "");
@@ -92,37 +90,40 @@ TEST(OutputChecks, OutputThatCannotBeCreated) {
 }
 
 TEST(OutputChecks, OutputNamingTheInputIsRefusedBeforeTruncating) {
-  std::string dir = tempDir();
+  const TempDir dir;
   const Bytes wav = pcmWav(ac3Burst("abcd"));
-  writeFile(dir + "/in.wav", wav);
-  ASSERT_EQ(link((dir + "/in.wav").c_str(), (dir + "/hard.wav").c_str()), 0);
-  ASSERT_EQ(symlink((dir + "/in.wav").c_str(), (dir + "/soft.wav").c_str()), 0);
-  for (const std::string& out :
-       {dir + "/in.wav", dir + "/./in.wav", dir + "/hard.wav", dir + "/soft.wav"}) {
-    Outcome run = runProgram(SARVIK, {SARVIK, dir + "/in.wav", out});
+  writeFile(dir / "in.wav", wav);
+  std::filesystem::create_hard_link(dir / "in.wav", dir / "hard.wav");
+  std::vector<std::string> names = {dir / "in.wav", dir / "./in.wav", dir / "hard.wav"};
+#ifndef _WIN32  // Wine reports symbolic links as made and makes none
+  std::filesystem::create_symlink(dir / "in.wav", dir / "soft.wav");
+  names.push_back(dir / "soft.wav");
+#endif
+  for (const std::string& out : names) {
+    Outcome run = runProgram(SARVIK, {SARVIK, dir / "in.wav", out});
     EXPECT_EQ(run.status, 1) << out;
     EXPECT_EQ(run.err, kOutputNotCreated);
-    EXPECT_EQ(readFile(dir + "/in.wav"), wav);
+    EXPECT_EQ(readFile(dir / "in.wav"), wav);
   }
 }
 
 TEST(Extraction, DataWithoutBurstsGivesAnEmptyOutputAndSucceeds) {
-  std::string dir = tempDir();
-  writeFile(dir + "/in.wav", pcmWav(noise(5000, 7)));
-  writeFile(dir + "/out", "old contents");
-  Outcome run = runProgram(SARVIK, {SARVIK, dir + "/in.wav", dir + "/out"});
+  const TempDir dir;
+  writeFile(dir / "in.wav", pcmWav(noise(5000, 7)));
+  writeFile(dir / "out", "old contents");
+  Outcome run = runProgram(SARVIK, {SARVIK, dir / "in.wav", dir / "out"});
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(run.out, summary(0, 0));
-  EXPECT_EQ(readFile(dir + "/out"), "");
+  EXPECT_EQ(readFile(dir / "out"), "");
 }
 
 TEST(Extraction, SampleCaptureGivesItsAc3Frames) {
   for (const char* program : {SARVIK, SARVIKD}) {
-    std::string dir = tempDir();
-    Outcome run = runProgram(program, {program, SAMPLE_DIR "/sample.wav", dir + "/out.ac3"});
+    const TempDir dir;
+    Outcome run = runProgram(program, {program, SAMPLE_DIR "/sample.wav", dir / "out.ac3"});
     EXPECT_EQ(run.status, 0);
-    const Bytes out = readFile(dir + "/out.ac3");
+    const Bytes out = readFile(dir / "out.ac3");
     ASSERT_EQ(out.size(), 96000u);
     for (size_t at = 0; at < out.size(); at += 768) EXPECT_EQ(out.substr(at, 2), "\x0b\x77");
     if (program == std::string(SARVIK)) {

@@ -1,19 +1,10 @@
 #include "test_support.h"
 
-#include <fcntl.h>
-#include <iconv.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstdlib>
-#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <sstream>
+#include <random>
 #include <stdexcept>
-
-extern char** environ;
 
 namespace testsupport {
 
@@ -62,21 +53,6 @@ Bytes noise(size_t n, uint32_t seed) {
   return b;
 }
 
-std::string sjis(const std::string& utf8) {
-  iconv_t cd = iconv_open("CP932", "UTF-8");
-  if (cd == iconv_t(-1)) throw std::runtime_error("iconv_open CP932");
-  std::string out(utf8.size() * 2 + 4, '\0');
-  char* in = const_cast<char*>(utf8.data());
-  size_t inLeft = utf8.size();
-  char* o = out.data();
-  size_t outLeft = out.size();
-  size_t r = iconv(cd, &in, &inLeft, &o, &outLeft);
-  iconv_close(cd);
-  if (r == size_t(-1)) throw std::runtime_error("iconv " + utf8);
-  out.resize(out.size() - outLeft);
-  return out;
-}
-
 std::string found(long long n, long long offset) {
   return sjis(std::to_string(n) + "つ目のヘッダが" + std::to_string(offset) +
               "バイト目に見つかりました。\n");
@@ -87,11 +63,21 @@ std::string summary(long long frames, long long bytes) {
               "バイト\n");
 }
 
-std::string tempDir() {
-  const char* base = std::getenv("TMPDIR");
-  std::string pattern = std::string(base && *base ? base : "/tmp") + "/sarvik-test-XXXXXX";
-  if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp");
-  return pattern;
+TempDir::TempDir() {
+  static std::mt19937_64 rng(std::random_device{}());
+  for (;;) {
+    const auto candidate = std::filesystem::temp_directory_path() /
+                           ("sarvik-test-" + std::to_string(rng() % 1000000000));
+    if (std::filesystem::create_directory(candidate)) {
+      path_ = candidate.generic_string();
+      return;
+    }
+  }
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
 }
 
 void writeFile(const std::string& path, const Bytes& bytes) {
@@ -105,53 +91,18 @@ Bytes readFile(const std::string& path) {
   return Bytes(std::istreambuf_iterator<char>(f), {});
 }
 
-Outcome runProgram(const std::string& program, const std::vector<std::string>& args,
-                   const std::vector<std::string>& env, int uid) {
-  std::string dir = tempDir();
-  std::string outPath = dir + "/stdout", errPath = dir + "/stderr";
-  std::vector<std::string> envStrings;
-  for (char** e = environ; *e; ++e) envStrings.push_back(*e);
-  envStrings.insert(envStrings.end(), env.begin(), env.end());
-  std::vector<char*> argv, envp;
-  for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  for (auto& e : envStrings) envp.push_back(const_cast<char*>(e.c_str()));
-  envp.push_back(nullptr);
-
-  pid_t pid = fork();
-  if (pid == 0) {
-    int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    dup2(out, 1);
-    dup2(err, 2);
-    if (uid != -1 && (setgid(gid_t(uid)) != 0 || setuid(uid_t(uid)) != 0)) _exit(126);
-    execve(program.c_str(), argv.data(), envp.data());
-    _exit(127);
-  }
-  Outcome run;
-  int status = 0;
-  struct rusage usage {};
-  wait4(pid, &status, 0, &usage);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  run.maxRssKiB = usage.ru_maxrss;
-  run.out = readFile(outPath);
-  run.err = readFile(errPath);
-  unlink(outPath.c_str());
-  unlink(errPath.c_str());
-  rmdir(dir.c_str());
-  return run;
+bool exists(const std::string& path) {
+  std::error_code ignored;
+  return std::filesystem::exists(path, ignored);
 }
 
 Extraction extract(const std::string& program, const Bytes& wav,
                    const std::vector<std::string>& env) {
-  std::string dir = tempDir();
-  writeFile(dir + "/in.wav", wav);
+  const TempDir dir;
+  writeFile(dir / "in.wav", wav);
   Extraction e;
-  e.run = runProgram(program, {program, dir + "/in.wav", dir + "/out.bin"}, env);
-  e.output = readFile(dir + "/out.bin");
-  unlink((dir + "/in.wav").c_str());
-  unlink((dir + "/out.bin").c_str());
-  rmdir(dir.c_str());
+  e.run = runProgram(program, {program, dir / "in.wav", dir / "out.bin"}, {env});
+  e.output = readFile(dir / "out.bin");
   return e;
 }
 

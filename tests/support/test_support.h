@@ -1,9 +1,11 @@
 // Helpers shared by the tests: RIFF/WAVE and burst builders, Shift_JIS
-// conversion of expected texts, files, and running the built programs.
+// conversion of expected texts, files, and running the built programs. The
+// parts that differ by platform are in system_posix.cpp and system_win32.cpp.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace testsupport {
@@ -31,27 +33,52 @@ Bytes swapped(const Bytes& filePayload, size_t length);
 // Deterministic pseudo-random bytes.
 Bytes noise(size_t n, uint32_t seed);
 
-// The UTF-8 text converted to Shift_JIS (CP932) with iconv.
+// The UTF-8 text converted to Shift_JIS (CP932).
 std::string sjis(const std::string& utf8);
 // The expected header-found and summary report lines, in Shift_JIS.
 std::string found(long long n, long long offset);
 std::string summary(long long frames, long long bytes);
 
-// A fresh directory under the system's temporary directory.
-std::string tempDir();
+// A fresh directory under the system's temporary directory, removed with
+// everything in it when the object goes.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
 void writeFile(const std::string& path, const Bytes& bytes);
 Bytes readFile(const std::string& path);
+bool exists(const std::string& path);
+// A file of size bytes that holds the given pieces at their offsets and
+// zeros elsewhere, stored sparse.
+void writeSparse(const std::string& path, long long size,
+                 const std::vector<std::pair<long long, Bytes>>& pieces);
 
 struct Outcome {
   int status = -1;  // exit status, or -1 when not exited normally
+  // The standard streams. Where text streams end lines with CR LF, every line
+  // must end so, and the pair is given here as LF: one expected text serves
+  // every platform.
   std::string out;
   std::string err;
-  long maxRssKiB = 0;
+  long maxRssKiB = 0;  // 0 where the platform does not tell
 };
-// Runs program with args (argv[0] is the program), environment extended by
-// env; as the user and group uid when it is not -1 (the caller being root).
+struct RunOptions {
+  std::vector<std::string> env;  // added to the environment
+  int uid = -1;                  // POSIX, the caller being root: run as this user and group
+  bool errToOut = false;         // standard error into the same file as standard output
+};
+// Runs program with args (argv[0] is the program).
 Outcome runProgram(const std::string& program, const std::vector<std::string>& args,
-                   const std::vector<std::string>& env = {}, int uid = -1);
+                   const RunOptions& options = {});
 
 struct Extraction {
   Outcome run;

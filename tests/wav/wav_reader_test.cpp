@@ -14,9 +14,9 @@ const Bytes kFmt = chunk("fmt ", fmtBody(1, 2, 16));
 
 // Opens a reader on the bytes; returns open()'s result.
 int openBytes(WavReader& reader, const Bytes& file) {
-  static const std::string dir = tempDir();
+  static const TempDir dir;
   static int serial = 0;
-  const std::string path = dir + "/" + std::to_string(serial++) + ".wav";
+  const std::string path = dir / (std::to_string(serial++) + ".wav");
   writeFile(path, file);
   return reader.open(path.c_str());
 }

@@ -1,0 +1,28 @@
+#include "platform/file_io.h"
+
+const FileOps* fileOps = &kSystemFileOps;
+
+int32_t fileReadFull(SystemFile* file, void* buffer, int32_t count) {
+  auto* out = static_cast<uint8_t*>(buffer);
+  int32_t done = 0;
+  while (done < count) {
+    const long got = fileOps->readSome(file, out + done, static_cast<uint32_t>(count - done));
+    if (got == kInterrupted) continue;
+    if (got < 0) return done > 0 ? done : -1;
+    if (got == 0) break;
+    done += static_cast<int32_t>(got);
+  }
+  return done;
+}
+
+bool fileWriteAll(SystemFile* file, const void* data, uint32_t n) {
+  const auto* in = static_cast<const uint8_t*>(data);
+  while (n > 0) {
+    const long done = fileOps->writeSome(file, in, n);
+    if (done == kInterrupted) continue;
+    if (done <= 0) return false;
+    in += done;
+    n -= static_cast<uint32_t>(done);
+  }
+  return true;
+}

@@ -1,0 +1,161 @@
+#include "platform/mmio.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "platform/file_io.h"
+
+namespace {
+// Enough for thousands of chunk headers per read: a file of zeros is a run
+// of empty top-level chunks, 8 bytes each.
+constexpr int32_t kAheadSize = 1 << 16;
+}  // namespace
+
+struct MmioFile {
+  SystemFile* file;
+  int64_t size;       // when opened
+  int64_t pos;        // the position all operations share
+  int64_t systemPos;  // where the system file stands, or -1 when unknown
+  int64_t aheadStart;
+  int32_t aheadLength;
+  uint8_t ahead[kAheadSize];
+};
+
+namespace {
+
+constexpr FOURCC kRiff = mmioFOURCC('R', 'I', 'F', 'F');
+
+uint32_t le32(const uint8_t* p) {
+  return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+uint64_t chunkEnd(const MMCKINFO& ck) { return ck.dwDataOffset + ck.cksize; }
+int64_t nextChunk(const MMCKINFO& ck) {
+  return static_cast<int64_t>(chunkEnd(ck) + (ck.cksize & 1));
+}
+
+bool seekSystem(HMMIO f, int64_t to) {
+  if (f->systemPos == to) return true;
+  f->systemPos = fileOps->seek(f->file, to);
+  return f->systemPos == to;
+}
+
+// The n bytes at offset at (n at most 12), from the read-ahead buffer, which
+// is refilled from at when they are not all in it. Null, with *result set,
+// when the file as large as it was at open ends before them (a clean end)
+// or when the file fails.
+const uint8_t* peek(HMMIO f, int64_t at, int32_t n, int* result) {
+  if (at >= f->aheadStart && at + n <= f->aheadStart + f->aheadLength) {
+    return f->ahead + (at - f->aheadStart);
+  }
+  *result = MMIOERR_CHUNKNOTFOUND;
+  if (at + n > f->size) return nullptr;
+  f->aheadLength = 0;
+  if (!seekSystem(f, at)) {
+    *result = MMIOERR_CANNOTSEEK;
+    return nullptr;
+  }
+  const int32_t got = fileReadFull(
+      f->file, f->ahead, static_cast<int32_t>(std::min<int64_t>(kAheadSize, f->size - at)));
+  if (got < 0) {
+    f->systemPos = -1;
+    *result = MMIOERR_CANNOTREAD;
+    return nullptr;
+  }
+  f->systemPos = at + got;
+  f->aheadStart = at;
+  f->aheadLength = got;
+  return got >= n ? f->ahead : nullptr;  // a file cut since it was opened ends here
+}
+
+void takeHeader(const uint8_t* header, int64_t at, MMCKINFO* ck) {
+  ck->ckid = le32(header);
+  ck->cksize = le32(header + 4);
+  ck->dwDataOffset = static_cast<uint64_t>(at) + 8;
+}
+
+}  // namespace
+
+HMMIO mmioOpenA(const char* path, void*, uint32_t) {
+  SystemFile* file = fileOps->openRead(path);
+  if (!file) return nullptr;
+  const int64_t size = fileOps->size(file);
+  HMMIO f = size < 0 ? nullptr : new (std::nothrow) MmioFile;
+  if (!f) {
+    fileOps->close(file);
+    return nullptr;
+  }
+  f->file = file;
+  f->size = size;
+  f->pos = f->systemPos = 0;
+  f->aheadStart = 0;
+  f->aheadLength = 0;
+  return f;
+}
+
+int mmioDescend(HMMIO f, MMCKINFO* ck, const MMCKINFO* parent, uint32_t flags) {
+  int result = MMIOERR_CHUNKNOTFOUND;
+  int64_t at = f->pos;
+  if (flags & MMIO_FINDRIFF) {
+    for (;; at = nextChunk(*ck)) {
+      const uint8_t* header = peek(f, at, 8, &result);
+      if (!header) return result;
+      takeHeader(header, at, ck);
+      if (ck->ckid != kRiff) continue;
+      const uint8_t* form = peek(f, at, 12, &result);
+      if (form && le32(form + 8) == ck->fccType) {
+        f->pos = at + 12;
+        return MMSYSERR_NOERROR;
+      }
+      if (!form && result != MMIOERR_CHUNKNOTFOUND) return result;
+    }
+  }
+  if (parent && static_cast<uint64_t>(at) >= chunkEnd(*parent)) return MMIOERR_CHUNKNOTFOUND;
+  const uint8_t* header = peek(f, at, 8, &result);
+  if (!header) return result;
+  takeHeader(header, at, ck);
+  f->pos = at + 8;
+  return MMSYSERR_NOERROR;
+}
+
+int mmioAscend(HMMIO f, MMCKINFO* ck, uint32_t) {
+  f->pos = nextChunk(*ck);
+  return MMSYSERR_NOERROR;
+}
+
+int32_t mmioRead(HMMIO f, void* buffer, int32_t count) {
+  auto* out = static_cast<uint8_t*>(buffer);
+  int32_t done = 0;
+  if (f->pos >= f->aheadStart && f->pos < f->aheadStart + f->aheadLength) {
+    done = static_cast<int32_t>(std::min<int64_t>(count, f->aheadStart + f->aheadLength - f->pos));
+    std::memcpy(out, f->ahead + (f->pos - f->aheadStart), static_cast<size_t>(done));
+    f->pos += done;
+  }
+  if (done == count) return done;
+  if (!seekSystem(f, f->pos)) return done > 0 ? done : -1;
+  const int32_t got = fileReadFull(f->file, out + done, count - done);
+  if (got < 0) {
+    f->systemPos = -1;
+    return done > 0 ? done : -1;
+  }
+  f->pos = f->systemPos = f->pos + got;
+  return done + got;
+}
+
+int64_t mmioSeek(HMMIO f, int64_t offset, int origin) {
+  const int64_t to = origin == SEEK_SET ? offset : offset + (origin == SEEK_END ? f->size : f->pos);
+  // Reads after a seek come from the file, not from what the walk read ahead.
+  f->aheadLength = 0;
+  f->systemPos = fileOps->seek(f->file, to);
+  if (f->systemPos != to) return -1;
+  f->pos = to;
+  return to;
+}
+
+int mmioClose(HMMIO f, uint32_t) {
+  const bool closed = fileOps->close(f->file);
+  delete f;
+  return closed ? MMSYSERR_NOERROR : MMIOERR_CANNOTREAD;
+}

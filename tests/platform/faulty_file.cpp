@@ -1,0 +1,98 @@
+// A file seam that fails on request, put in place of the system's before main
+// in the test program sarvik_faulty. Environment variables choose the faults:
+//   SARVIK_READ_CHUNK=N       each read of the input delivers at most N bytes
+//   SARVIK_INTERRUPT=1        every other read and write is interrupted first
+//   SARVIK_FAIL_READ_AT=N     a read of the input that reaches file offset N
+//                             delivers the bytes before N, and then fails
+//   SARVIK_FAIL_SEEK_TO=N     a seek of the input to offset N fails
+//   SARVIK_WRITE_CHUNK=N      each write accepts at most N bytes
+//   SARVIK_FAIL_WRITE_AT=N    writes fail once N bytes were accepted
+//   SARVIK_WRITE_NO_PROGRESS=1  writes accept nothing
+//   SARVIK_FAIL_CLOSE=1       closing the output fails
+#include <algorithm>
+#include <cstdlib>
+
+#include "platform/file_io.h"
+
+namespace {
+
+long long setting(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? std::atoll(value) : -1;
+}
+
+const FileOps& system = kSystemFileOps;
+SystemFile* input = nullptr;
+SystemFile* output = nullptr;
+long long inputPos = 0;
+long long accepted = 0;
+bool interruptNext = true;
+
+// True every other call while SARVIK_INTERRUPT is set.
+bool interrupted() {
+  if (setting("SARVIK_INTERRUPT") != 1) return false;
+  interruptNext = !interruptNext;
+  return !interruptNext;
+}
+
+SystemFile* openRead(const char* path) {
+  inputPos = 0;
+  return input = system.openRead(path);
+}
+
+SystemFile* create(const char* path) { return output = system.create(path); }
+
+long readSome(SystemFile* file, void* buffer, uint32_t n) {
+  if (file != input) return system.readSome(file, buffer, n);
+  if (interrupted()) return kInterrupted;
+  if (const long long chunk = setting("SARVIK_READ_CHUNK"); chunk > 0) {
+    n = uint32_t(std::min<long long>(n, chunk));
+  }
+  if (const long long failAt = setting("SARVIK_FAIL_READ_AT"); failAt >= 0) {
+    if (inputPos >= failAt) return -1;
+    n = uint32_t(std::min<long long>(n, failAt - inputPos));
+  }
+  const long got = system.readSome(file, buffer, n);
+  if (got > 0) inputPos += got;
+  return got;
+}
+
+long writeSome(SystemFile* file, const void* data, uint32_t n) {
+  if (file != output) return system.writeSome(file, data, n);
+  if (interrupted()) return kInterrupted;
+  if (setting("SARVIK_WRITE_NO_PROGRESS") == 1) return 0;
+  if (const long long chunk = setting("SARVIK_WRITE_CHUNK"); chunk > 0) {
+    n = uint32_t(std::min<long long>(n, chunk));
+  }
+  if (const long long failAt = setting("SARVIK_FAIL_WRITE_AT"); failAt >= 0) {
+    if (accepted >= failAt) return -1;
+    n = uint32_t(std::min<long long>(n, failAt - accepted));
+  }
+  const long done = system.writeSome(file, data, n);
+  if (done > 0) accepted += done;
+  return done;
+}
+
+int64_t seek(SystemFile* file, int64_t offset) {
+  if (file == input && offset == setting("SARVIK_FAIL_SEEK_TO")) return -1;
+  const int64_t at = system.seek(file, offset);
+  if (file == input && at >= 0) inputPos = at;
+  return at;
+}
+
+int64_t size(SystemFile* file) { return system.size(file); }
+
+bool close(SystemFile* file) {
+  const bool closed = system.close(file);
+  if (file == output && setting("SARVIK_FAIL_CLOSE") == 1) return false;
+  return closed;
+}
+
+bool sameFile(const char* pathA, const char* pathB) { return system.sameFile(pathA, pathB); }
+
+const FileOps kFaultyFileOps = {openRead, create, readSome, writeSome, seek, size, close, sameFile};
+
+}  // namespace
+
+// Before main: every file the program opens goes through the faults.
+extern const bool faultsInstalled = (fileOps = &kFaultyFileOps, true);

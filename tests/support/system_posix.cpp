@@ -1,0 +1,79 @@
+// The test helpers that differ by platform, over POSIX.
+#include <fcntl.h>
+#include <iconv.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <stdexcept>
+
+#include "test_support.h"
+
+extern char** environ;
+
+namespace testsupport {
+
+std::string sjis(const std::string& utf8) {
+  iconv_t cd = iconv_open("CP932", "UTF-8");
+  if (cd == iconv_t(-1)) throw std::runtime_error("iconv_open CP932");
+  std::string out(utf8.size() * 2 + 4, '\0');
+  char* in = const_cast<char*>(utf8.data());
+  size_t inLeft = utf8.size();
+  char* o = out.data();
+  size_t outLeft = out.size();
+  size_t r = iconv(cd, &in, &inLeft, &o, &outLeft);
+  iconv_close(cd);
+  if (r == size_t(-1)) throw std::runtime_error("iconv " + utf8);
+  out.resize(out.size() - outLeft);
+  return out;
+}
+
+void writeSparse(const std::string& path, long long size,
+                 const std::vector<std::pair<long long, Bytes>>& pieces) {
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  if (fd < 0 || ftruncate(fd, off_t(size)) != 0) throw std::runtime_error("create " + path);
+  for (const auto& [at, bytes] : pieces) {
+    if (pwrite(fd, bytes.data(), bytes.size(), off_t(at)) != ssize_t(bytes.size())) {
+      throw std::runtime_error("write " + path);
+    }
+  }
+  close(fd);
+}
+
+Outcome runProgram(const std::string& program, const std::vector<std::string>& args,
+                   const RunOptions& options) {
+  const TempDir dir;
+  const std::string outPath = dir / "stdout", errPath = dir / "stderr";
+  std::vector<std::string> envStrings;
+  for (char** e = environ; *e; ++e) envStrings.push_back(*e);
+  envStrings.insert(envStrings.end(), options.env.begin(), options.env.end());
+  std::vector<char*> argv, envp;
+  for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  for (auto& e : envStrings) envp.push_back(const_cast<char*>(e.c_str()));
+  envp.push_back(nullptr);
+
+  pid_t pid = fork();
+  if (pid == 0) {
+    int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    int err = options.errToOut ? out : open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(out, 1);
+    dup2(err, 2);
+    if (options.uid != -1 && (setgid(gid_t(options.uid)) != 0 || setuid(uid_t(options.uid)) != 0)) {
+      _exit(126);
+    }
+    execve(program.c_str(), argv.data(), envp.data());
+    _exit(127);
+  }
+  Outcome run;
+  int status = 0;
+  struct rusage usage {};
+  wait4(pid, &status, 0, &usage);
+  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  run.maxRssKiB = usage.ru_maxrss;
+  run.out = readFile(outPath);
+  run.err = readFile(errPath);
+  return run;
+}
+
+}  // namespace testsupport

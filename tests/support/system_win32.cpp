@@ -1,0 +1,104 @@
+// The test helpers that differ by platform, over Win32.
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#include <winioctl.h>
+
+#include <cstring>
+#include <stdexcept>
+
+#include "test_support.h"
+
+namespace testsupport {
+
+std::string sjis(const std::string& utf8) {
+  const int wide =
+      MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), int(utf8.size()), nullptr, 0);
+  std::wstring w(size_t(wide), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), w.data(), wide);
+  const int n = WideCharToMultiByte(932, 0, w.data(), wide, nullptr, 0, nullptr, nullptr);
+  std::string out(size_t(n), '\0');
+  WideCharToMultiByte(932, 0, w.data(), wide, out.data(), n, nullptr, nullptr);
+  if (!utf8.empty() && n == 0) throw std::runtime_error("CP932 " + utf8);
+  return out;
+}
+
+void writeSparse(const std::string& path, long long size,
+                 const std::vector<std::pair<long long, Bytes>>& pieces) {
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) throw std::runtime_error("create " + path);
+  DWORD ignored = 0;
+  DeviceIoControl(h, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &ignored, nullptr);
+  LARGE_INTEGER at;
+  at.QuadPart = size;
+  bool ok = SetFilePointerEx(h, at, nullptr, FILE_BEGIN) && SetEndOfFile(h);
+  for (const auto& [offset, bytes] : pieces) {
+    at.QuadPart = offset;
+    DWORD done = 0;
+    ok = ok && SetFilePointerEx(h, at, nullptr, FILE_BEGIN) &&
+         WriteFile(h, bytes.data(), DWORD(bytes.size()), &done, nullptr) && done == bytes.size();
+  }
+  CloseHandle(h);
+  if (!ok) throw std::runtime_error("write " + path);
+}
+
+namespace {
+
+HANDLE inheritable(const std::string& path) {
+  SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+  return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
+                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// CR LF to LF; a lone LF is marked, so that it never matches an expected text.
+std::string lines(const std::string& raw) {
+  std::string text;
+  for (size_t i = 0; i < raw.size(); ++i) {
+    if (raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') continue;
+    if (raw[i] == '\n' && (i == 0 || raw[i - 1] != '\r')) text += "<LF without CR>";
+    text += raw[i];
+  }
+  return text;
+}
+
+}  // namespace
+
+Outcome runProgram(const std::string& program, const std::vector<std::string>& args,
+                   const RunOptions& options) {
+  const TempDir dir;
+  std::string commandLine;
+  for (const std::string& a : args) commandLine += (commandLine.empty() ? "\"" : " \"") + a + "\"";
+  // The environment block: ours, then the additions.
+  std::string env;
+  if (char* block = GetEnvironmentStringsA()) {
+    for (const char* e = block; *e; e += strlen(e) + 1) env.append(e, strlen(e) + 1);
+    FreeEnvironmentStringsA(block);
+  }
+  for (const std::string& e : options.env) env.append(e.c_str(), e.size() + 1);
+  env += '\0';
+
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  si.hStdOutput = inheritable(dir / "stdout");
+  si.hStdError = options.errToOut ? si.hStdOutput : inheritable(dir / "stderr");
+  PROCESS_INFORMATION pi{};
+  Outcome run;
+  if (CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, env.data(),
+                     nullptr, &si, &pi)) {
+    WaitForSingleObject(pi.hProcess, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    run.status = int(code);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+  }
+  CloseHandle(si.hStdOutput);
+  if (!options.errToOut) CloseHandle(si.hStdError);
+  run.out = lines(readFile(dir / "stdout"));
+  run.err = lines(readFile(dir / "stderr"));
+  return run;
+}
+
+}  // namespace testsupport
