@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "test_support.h"
 
@@ -50,6 +53,44 @@ TEST(InputChecks, UnreadableInputsFailWithOneMessage) {
   Outcome directory = runProgram(SARVIK, {SARVIK, dir.path(), dir / "out"});
   EXPECT_EQ(directory.status, 1);
   EXPECT_EQ(directory.err, kInputNotOpened);
+}
+
+// Anything but a regular file is refused at once: a device would be read
+// for ever, a FIFO would wait for a writer.
+TEST(InputChecks, DevicesAndFifosAreRefused) {
+  const TempDir dir;
+#ifdef _WIN32
+  const std::vector<std::string> inputs = {"NUL", "CON"};
+#else
+  const std::vector<std::string> inputs = {"/dev/zero", "/dev/urandom", "/dev/full", dir / "fifo"};
+  ASSERT_EQ(mkfifo(inputs.back().c_str(), 0600), 0);
+#endif
+  RunOptions quick;
+  quick.timeoutSeconds = 10;
+  for (const std::string& input : inputs) {
+    Outcome run = runProgram(SARVIK, {SARVIK, input, dir / "out"}, quick);
+    EXPECT_EQ(run.status, 1) << input;
+    EXPECT_EQ(run.err, kInputNotOpened) << input;
+  }
+}
+
+// The top-level search and the walk through the children read headers
+// ahead: 256 MiB of empty chunks take moments, not minutes.
+TEST(InputChecks, MillionsOfEmptyChunksAreWalkedQuickly) {
+  const TempDir dir;
+  const long long size = 256LL << 20;
+  writeSparse(dir / "zeros.wav", size, {});
+  const Bytes header = chunkSized("RIFF", 0xFFFFFFF0,
+                                  "WAVE" + chunk("fmt ", fmtBody(1, 2, 16)) + chunk("data", "ab"));
+  writeSparse(dir / "children.wav", size, {{0, header}});
+  RunOptions quick;
+  quick.timeoutSeconds = 10;
+  Outcome zeros = runProgram(SARVIK, {SARVIK, dir / "zeros.wav", dir / "out"}, quick);
+  EXPECT_EQ(zeros.status, 1);
+  EXPECT_EQ(zeros.err, kInputNotOpened);
+  Outcome children = runProgram(SARVIK, {SARVIK, dir / "children.wav", dir / "out"}, quick);
+  EXPECT_EQ(children.status, 0);
+  EXPECT_EQ(children.out, summary(0, 0));
 }
 
 TEST(InputChecks, FormatMessagesLeaveAnExistingOutputUntouched) {

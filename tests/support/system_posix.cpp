@@ -62,6 +62,7 @@ Outcome runProgram(const std::string& program, const std::vector<std::string>& a
     if (options.uid != -1 && (setgid(gid_t(options.uid)) != 0 || setuid(uid_t(options.uid)) != 0)) {
       _exit(126);
     }
+    alarm(unsigned(options.timeoutSeconds));  // survives the exec
     execve(program.c_str(), argv.data(), envp.data());
     _exit(127);
   }

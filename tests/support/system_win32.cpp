@@ -87,10 +87,13 @@ Outcome runProgram(const std::string& program, const std::vector<std::string>& a
   Outcome run;
   if (CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, env.data(),
                      nullptr, &si, &pi)) {
-    WaitForSingleObject(pi.hProcess, INFINITE);
     DWORD code = 0;
-    GetExitCodeProcess(pi.hProcess, &code);
-    run.status = int(code);
+    if (WaitForSingleObject(pi.hProcess, DWORD(options.timeoutSeconds) * 1000) != WAIT_OBJECT_0) {
+      TerminateProcess(pi.hProcess, 1);
+      WaitForSingleObject(pi.hProcess, INFINITE);
+    } else if (GetExitCodeProcess(pi.hProcess, &code)) {
+      run.status = int(code);
+    }
     CloseHandle(pi.hProcess);
     CloseHandle(pi.hThread);
   }

@@ -75,6 +75,7 @@ struct RunOptions {
   std::vector<std::string> env;  // added to the environment
   int uid = -1;                  // POSIX, the caller being root: run as this user and group
   bool errToOut = false;         // standard error into the same file as standard output
+  int timeoutSeconds = 120;      // then the program is killed: a hang fails, not the suite
 };
 // Runs program with args (argv[0] is the program).
 Outcome runProgram(const std::string& program, const std::vector<std::string>& args,

@@ -1,0 +1,106 @@
+// The programs in the surroundings a user gives them on POSIX, set up by
+// bash as a user would: closed standard descriptors, pipes whose reader
+// quits, resource limits. A clear message or a complete run, never a hang, a
+// silent death or a destroyed file.
+#include <gtest/gtest.h>
+
+#include "test_support.h"
+
+using namespace testsupport;
+
+namespace {
+
+const std::string kWriteError = sjis("書き込みエラーです\n");
+
+// Pause and AC-3 burst pairs: every AC-3 header is reported again, so the
+// report runs far past 4 KiB, and the output is 7,680,000 bytes.
+struct Capture {
+  Bytes wav;
+  Bytes output;
+  std::string report;
+};
+Capture many() {
+  Capture c;
+  Bytes data;
+  for (uint32_t i = 0; i < 5000; ++i) {
+    const Bytes payload = noise(1536, i);
+    data += burst(0x0003, 0, "") + burst(0x0001, 0x3000, payload);
+    c.output += swapped(payload, 1536);
+  }
+  c.wav = pcmWav(data);
+  return c;
+}
+
+// Runs the bash command with $0 the program, $1 the input and $2 the output.
+Outcome shell(const std::string& command, const char* program, const TempDir& dir) {
+  return runProgram("/bin/bash", {"/bin/bash", "-c", command, program, dir / "in.wav", dir / "o"});
+}
+
+TEST(Surroundings, ClosedStandardDescriptorsNeverTakeTheFiles) {
+  const Capture c = many();
+  const TempDir dir;
+  writeFile(dir / "in.wav", c.wav);
+  for (const char* closing : {"<&- >&-", "<&- >&- 2>&-", ">&-"}) {
+    Outcome run = shell(std::string("\"$0\" \"$1\" \"$2\" ") + closing, SARVIK, dir);
+    EXPECT_EQ(run.status, 0) << closing;
+    EXPECT_EQ(readFile(dir / "o"), c.output) << closing;
+  }
+}
+
+TEST(Surroundings, AReportReaderThatQuitsLeavesTheOutputComplete) {
+  const Capture c = many();
+  const TempDir dir;
+  writeFile(dir / "in.wav", c.wav);
+  for (const char* program : {SARVIK, SARVIKD}) {
+    for (const char* reader : {"head -n 2", "head -c 1"}) {
+      Outcome run = shell(
+          std::string("\"$0\" \"$1\" \"$2\" | ") + reader + " >/dev/null; exit ${PIPESTATUS[0]}",
+          program, dir);
+      EXPECT_EQ(run.status, 0) << program << " | " << reader;
+      EXPECT_EQ(run.err, "");
+      EXPECT_EQ(readFile(dir / "o"), c.output) << program << " | " << reader;
+    }
+  }
+}
+
+TEST(Surroundings, AnOutputPipeThatClosesIsAWriteError) {
+  const TempDir dir;
+  writeFile(dir / "in.wav", many().wav);
+  Outcome run = shell("\"$0\" \"$1\" >(head -c 100 >/dev/null)", SARVIK, dir);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, kWriteError);
+}
+
+TEST(Surroundings, AFileSizeLimitIsAWriteErrorAndKeepsWhatFitted) {
+  const Capture c = many();
+  const TempDir dir;
+  writeFile(dir / "in.wav", c.wav);
+  Outcome run = shell("ulimit -f 1024; \"$0\" \"$1\" \"$2\"", SARVIK, dir);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, kWriteError);
+  EXPECT_EQ(readFile(dir / "o"), c.output.substr(0, 1 << 20));
+}
+
+TEST(Surroundings, LittleMemoryOrStackLeavesAnExistingOutputAlone) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "AddressSanitizer's shadow memory does not fit under ulimit -v";
+#endif
+  const Bytes p1 = noise(1536, 1), p2 = noise(1536, 2);
+  const TempDir dir;
+  writeFile(dir / "in.wav", pcmWav(burst(1, 0x3000, p1) + burst(1, 0x3000, p2)));
+  writeFile(dir / "o", "old\n");
+  Outcome starved = shell("ulimit -v 6000; \"$0\" \"$1\" \"$2\"", SARVIK, dir);
+  EXPECT_EQ(starved.status, 1);
+  // Which buffer was not to be had depends on the memory the process
+  // started with: the reader's (here) or the output's.
+  EXPECT_TRUE(starved.err == sjis("読み取りファイルが開けませんでした。\n") ||
+              starved.err == sjis("書き込みファイルが開けませんでした。\n"))
+      << starved.err;
+  EXPECT_EQ(readFile(dir / "o"), "old\n");
+  // The work buffer is on the heap: a small stack is enough.
+  Outcome smallStack = shell("ulimit -s 256; \"$0\" \"$1\" \"$2\"", SARVIK, dir);
+  EXPECT_EQ(smallStack.status, 0);
+  EXPECT_EQ(readFile(dir / "o"), swapped(p1, 1536) + swapped(p2, 1536));
+}
+
+}  // namespace
