@@ -104,6 +104,7 @@ template <bool kDiagnostic>
 ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputFile* output,
                             FILE* report) {
   static_assert(kHistoryRoom >= kHeaderSize, "the carried bytes fit before the read target");
+  static_assert((0xFFFF >> 3) <= kOutputBufferSize, "the largest payload fits the output's buffer");
   int32_t carry = 0;
   long long streamBase = 0;  // stream offset of the byte at the start of the block
   long long bytesWritten = 0;

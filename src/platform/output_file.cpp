@@ -4,14 +4,10 @@
 
 #include "platform/file_io.h"
 
-namespace {
-constexpr uint32_t kBufferSize = 1 << 20;
-}  // namespace
-
 struct OutputFile {
   SystemFile* file;
   uint32_t used;
-  uint8_t buffer[kBufferSize];
+  uint8_t buffer[kOutputBufferSize];
 };
 
 OutputFile* outputCreate(const char* path) {
@@ -36,7 +32,7 @@ bool outputFlush(OutputFile* output) {
 }
 
 uint8_t* outputReserve(OutputFile* output, uint32_t n) {
-  if (n > kBufferSize - output->used && !outputFlush(output)) return nullptr;
+  if (n > kOutputBufferSize - output->used && !outputFlush(output)) return nullptr;
   return output->buffer + output->used;
 }
 

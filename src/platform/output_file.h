@@ -6,12 +6,14 @@
 
 struct OutputFile;
 
+constexpr uint32_t kOutputBufferSize = 1 << 20;
+
 // Allocates the buffer, then creates path, or truncates an existing file to
 // length 0, for writing; other processes may read it. Null on failure, and
 // then an existing file is untouched unless its creation was attempted.
 OutputFile* outputCreate(const char* path);
 
-// Room for n bytes (n at most 1 MiB) at the end of the buffered data, to be
+// Room for n bytes (n at most kOutputBufferSize) at the end of the buffered data, to be
 // filled and then appended with outputCommit. Null when the write that made
 // the room failed or made no progress; what the system accepted before the
 // failure stays in the file.

@@ -1,11 +1,10 @@
 // The extraction loop, run through the built programs: headers at every kind
-// of position, cuts by block ends, odd lengths, pauses, types, truncation,
-// and the diagnostic trace of sarvikd line by line.
+// of position, cuts by the programs' block ends, odd lengths, pauses, types,
+// truncation, and the diagnostic trace of sarvikd line by line.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 
-#include "reference_extractor.h"
 #include "test_support.h"
 
 using namespace testsupport;
@@ -122,42 +121,6 @@ TEST(Types, LabelsAtEveryChangeAndNullBursts) {
   Bytes expected;
   for (int i = 0; i < 8; ++i) expected += swapped(p, 4);
   EXPECT_EQ(e.output, expected);
-}
-
-TEST(Types, EveryTypeAgreesWithTheReference) {
-  for (int type = 0; type < 32; ++type) {
-    // Bits above the data type are ignored.
-    const Bytes data = burst(uint16_t(0xE0 | type | 0x1200), 16, "ab");
-    Extraction e = run(SARVIK, data);
-    const Expected want = reference(data);
-    EXPECT_EQ(e.run.out, want.report + want.summary) << type;
-    EXPECT_EQ(e.output, want.output) << type;
-  }
-}
-
-// A burst placed so that the block end cuts its header or payload at each
-// position in turn gives the same output and report lines as an uncut one.
-TEST(BlockEnds, CutsAnywhereGiveTheSameOutput) {
-  for (uint16_t pd : {uint16_t(0x3000), uint16_t(0x0FF8)}) {
-    const size_t length = pd >> 3;
-    const Bytes payload = noise(length + 1, pd);
-    const Bytes tail = ac3(noise(64, 11)) + noise(40, 12);
-    const Bytes expected = swapped(payload, length) + swapped(noise(64, 11), 64);
-    std::vector<size_t> starts;
-    for (size_t back = 0; back <= 40; ++back) starts.push_back(kBlock - back);
-    for (size_t back : {length + 16, length + 17, length + 15, length / 2}) {
-      starts.push_back(kBlock - back);
-    }
-    for (size_t start : starts) {
-      Bytes data =
-          Bytes(start, '\0') + burst(0x0001, pd, payload.substr(0, length + (length & 1))) + tail;
-      Extraction e = run(SARVIK, data);
-      EXPECT_EQ(e.output, expected) << "header at " << start;
-      EXPECT_EQ(e.run.out, found(1, long(start)) + dataType("Dolby Digital (AC-3)") +
-                               summary(2, long(length + 64)))
-          << "header at " << start;
-    }
-  }
 }
 
 TEST(BlockEnds, SplitPayloadTrace) {

@@ -1,23 +1,22 @@
-// sarvik against an obviously correct reference: the whole data stream in
-// memory, the header test at every offset one byte at a time. Many random,
-// boundary-heavy inputs, some larger than several blocks; the bytes written
-// and the report lines must agree.
+// The extraction loop, run in the test process, against an obviously
+// correct reference: the whole data stream in memory, the header test at
+// every offset one byte at a time. Small blocks put every cut position of a
+// header and a payload within reach of a sweep; random streams, read sizes
+// and the programs' own block size cover the rest.
 #include <gtest/gtest.h>
 
 #include <random>
 
+#include "loop_runner.h"
 #include "reference_extractor.h"
-#include "test_support.h"
 
 using namespace testsupport;
 
 namespace {
 
-constexpr size_t kBlock = 262144;
-
 // Streams built from pieces that make headers likely, near-misses common and
-// block ends fall anywhere.
-Bytes randomStream(std::mt19937& rng, size_t target) {
+// block ends fall anywhere. Payloads are at most maxLength bytes.
+Bytes randomStream(std::mt19937& rng, size_t target, size_t maxLength, size_t block) {
   auto pick = [&](size_t n) { return size_t(rng() % n); };
   Bytes d;
   while (d.size() < target) {
@@ -32,8 +31,8 @@ Bytes randomStream(std::mt19937& rng, size_t target) {
       case 3:
       case 4: {  // a burst of any type and length, usually with its payload
         const uint16_t pc = uint16_t(rng());
-        const uint16_t pd = pick(4) == 0 ? uint16_t(rng()) : uint16_t(pick(2000) << 3 | pick(8));
-        const size_t length = pd >> 3;
+        const size_t length = pick(maxLength + 1);
+        const uint16_t pd = uint16_t(length << 3 | pick(8));
         d += burst(pc, pd, noise(pick(6) == 0 ? pick(length + 2) : length + (length & 1), rng()));
         break;
       }
@@ -50,8 +49,8 @@ Bytes randomStream(std::mt19937& rng, size_t target) {
         for (size_t i = pick(50); i > 0; --i) d += i % 2 ? "\x72" : "\0";
         break;
       case 8:  // jump to just before a block end
-        if (d.size() % kBlock < kBlock - 3000)
-          d.resize(d.size() + (kBlock - 3000 - d.size() % kBlock) + pick(3000), '\0');
+        if (block > 3000 && d.size() % block < block - 3000)
+          d.resize(d.size() + (block - 3000 - d.size() % block) + pick(3000), '\0');
         break;
     }
   }
@@ -59,39 +58,113 @@ Bytes randomStream(std::mt19937& rng, size_t target) {
   return d;
 }
 
-void compare(const Bytes& data, const std::string& what) {
-  const Expected want = reference(data);
-  Extraction got = extract(SARVIK, pcmWav(data));
-  ASSERT_EQ(got.run.status, 0) << what;
+void compare(const Bytes& data, int32_t block, const std::string& what, const Reads& reads = {}) {
+  const LoopRun got = runLoop(data, block, reads);
+  const Expected want = reference(data, got.readEnds);
+  ASSERT_EQ(got.result, ExtractResult::ended) << what;
   EXPECT_EQ(got.output, want.output) << what;
-  EXPECT_TRUE(reportMatches(got.run.out, want)) << what << "\n" << got.run.out;
+  EXPECT_EQ(got.report, want.report + want.summary) << what;
 }
 
-TEST(Reference, RandomSmallStreams) {
-  std::mt19937 rng(1);
-  for (int i = 0; i < 150; ++i) {
-    const size_t size = 2 * (rng() % 6000);
-    compare(randomStream(rng, size), "small stream " + std::to_string(i));
+// A header and an odd payload placed at every offset within the first
+// blocks: each cut position of the header, of the payload and of the word
+// whose low byte is held, also with the data ending at every byte after the
+// header.
+TEST(Reference, EveryCutOverSmallBlocks) {
+  for (int32_t block : {16, 17, 31, 48}) {
+    const size_t length = size_t(block) - 1 - (block % 2 == 0);  // odd, and fits a block
+    const Bytes payload = noise(length + 1, uint32_t(block));
+    const Bytes next = burst(0x0001, 4 * 8, "wxyz");
+    for (size_t lead = 0; lead < size_t(2 * block); ++lead) {
+      const Bytes whole = Bytes(lead, '\0') + burst(0x0007, uint16_t(length << 3), payload) + next;
+      compare(whole + "tail", block,
+              "block " + std::to_string(block) + " lead " + std::to_string(lead));
+      for (size_t end = lead + 16; end < lead + 16 + length + 1; ++end) {
+        compare(whole.substr(0, end), block,
+                "block " + std::to_string(block) + " lead " + std::to_string(lead) + " end " +
+                    std::to_string(end));
+      }
+    }
   }
 }
 
-TEST(Reference, RandomStreamsOfSeveralBlocks) {
+// A burst whose header or payload the programs' first block end cuts at
+// each position in turn, of an even and of an odd length.
+TEST(Reference, CutsAtTheProgramsBlockEnd) {
+  for (size_t length : {size_t(1536), size_t(511)}) {
+    const Bytes payload = noise(length + 1, uint32_t(length));
+    const Bytes tail = burst(0x0001, 64 * 8, noise(64, 11)) + noise(40, 12);
+    std::vector<size_t> backs = {length + 16, length + 17, length + 15, length / 2};
+    for (size_t back = 0; back <= 40; ++back) backs.push_back(back);
+    for (size_t back : backs) {
+      const Bytes data =
+          Bytes(size_t(kBlockSize) - back, '\0') +
+          burst(0x0001, uint16_t(length << 3), payload.substr(0, length + (length & 1))) + tail;
+      compare(data, kBlockSize, "header " + std::to_string(back) + " bytes before the block end");
+    }
+  }
+}
+
+// Every data type: bits above it are ignored, and the labels agree.
+TEST(Reference, EveryDataType) {
+  for (int type = 0; type < 32; ++type) {
+    compare(burst(uint16_t(0xE0 | type | 0x1200), 16, "ab") + burst(uint16_t(type), 16, "cd"),
+            kBlockSize, "type " + std::to_string(type));
+  }
+}
+
+TEST(Reference, EdgesOfTheData) {
+  const Bytes p = noise(32, 1);
+  const std::vector<Bytes> streams = {
+      // A header of length 0 in the very last 16 bytes, just after a burst.
+      burst(0x0001, 32 * 8, p) + burst(0x0000, 0, ""),
+      burst(0x0001, 32 * 8, p) + Bytes(5, '\x01') + burst(0x0001, 0, ""),
+      // Output over the 1 MiB of the output's buffer: its flush keeps order.
+      [&] {
+        Bytes d;
+        for (uint32_t i = 0; i < 800; ++i) d += burst(0x0001, 0x3000, noise(1536, i));
+        return d;
+      }(),
+  };
+  for (size_t i = 0; i < streams.size(); ++i) {
+    for (int32_t block : {kBlockSize, 4096}) {
+      compare(streams[i], block, "stream " + std::to_string(i));
+    }
+  }
+}
+
+TEST(Reference, RandomStreamsInRandomReads) {
+  std::mt19937 rng(1);
+  for (int i = 0; i < 300; ++i) {
+    const int32_t block = int32_t(16 + rng() % 200);
+    // Short reads, each one still holding the rest of a split payload.
+    Reads reads;
+    for (int k = 0; k < 5; ++k) reads.sizes.push_back(int32_t(block / 2 + rng() % size_t(block)));
+    const size_t maxLength = size_t(block) / 2 - 1;
+    compare(randomStream(rng, 2 * (rng() % 3000), maxLength, size_t(block)), block,
+            "stream " + std::to_string(i), reads);
+  }
+}
+
+TEST(Reference, RandomStreamsOfTheProgramsBlocks) {
   std::mt19937 rng(2);
   for (int i = 0; i < 40; ++i) {
-    const size_t size = 2 * (kBlock / 2 + rng() % (kBlock * 3 / 2));
-    compare(randomStream(rng, size), "large stream " + std::to_string(i));
+    const size_t size = 2 * (size_t(kBlockSize) / 2 + rng() % (size_t(kBlockSize) * 3 / 2));
+    compare(randomStream(rng, size, 8191, kBlockSize), kBlockSize, "stream " + std::to_string(i));
   }
 }
 
-TEST(Reference, BurstsStraddlingTheFirstBlockEnd) {
-  std::mt19937 rng(3);
-  for (size_t back = 0; back < 80; ++back) {
-    const size_t length = 1 + rng() % 700;
-    Bytes data = Bytes(kBlock - back, '\0') +
-                 burst(0x0001, uint16_t(length << 3), noise(length + (length & 1), uint32_t(back)));
-    data += randomStream(rng, 2 * (rng() % 2000));
-    if (data.size() % 2) data += '\0';
-    compare(data, "header " + std::to_string(back) + " bytes before the block end");
+TEST(Reference, AReadFailureStopsTheLoopAtOnce) {
+  Bytes data;
+  for (uint32_t i = 0; i < 20; ++i) data += burst(0x0001, 0x0FF8, noise(512, i)) + Bytes(100, '\0');
+  for (int failing = 0; failing < 12; ++failing) {
+    const LoopRun got = runLoop(data, 1000, {{}, failing});
+    EXPECT_EQ(got.result, ExtractResult::readFailed) << failing;
+    // Everything the reads before delivered is written, and no summary.
+    const long long delivered = got.readEnds.empty() ? 0 : got.readEnds.back();
+    EXPECT_EQ(got.output, reference(data.substr(0, size_t(delivered)), got.readEnds).output)
+        << failing;
+    EXPECT_EQ(got.report.find(summary(0, 0).substr(0, 10)), std::string::npos) << failing;
   }
 }
 

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #endif
 
+#include "reference_extractor.h"
 #include "test_support.h"
 
 using namespace testsupport;
@@ -193,17 +194,20 @@ TEST(Extraction, UnknownLengthsRunToTheEndOfTheFile) {
   }
 }
 
-TEST(Extraction, BothProgramsWriteTheSameOutput) {
+TEST(Extraction, BothProgramsWriteWhatTheReferenceWrites) {
   const Bytes data = Bytes(300000, '\0') + ac3Burst(noise(1536, 1)) + burst(3, 64, noise(8, 2)) +
                      burst(0x0407, 8191 * 8, noise(8192, 9)) + noise(9000, 5) +
-                     burst(0x000B, 0x3001, noise(1500, 6));
+                     burst(0x000B, 0x3001, noise(1536, 6)) + noise(7, 7);
+  const Expected want = reference(data);
   Extraction normal = extract(SARVIK, pcmWav(data));
   Extraction diagnostic = extract(SARVIKD, pcmWav(data));
   EXPECT_EQ(normal.run.status, 0);
   EXPECT_EQ(diagnostic.run.status, 0);
-  EXPECT_EQ(normal.output, diagnostic.output);
-  EXPECT_EQ(normal.run.err, diagnostic.run.err);
-  EXPECT_FALSE(normal.output.empty());
+  EXPECT_EQ(normal.run.out, want.report + want.summary);
+  EXPECT_EQ(normal.output, want.output);
+  EXPECT_EQ(diagnostic.output, want.output);
+  EXPECT_EQ(normal.run.err, "");
+  EXPECT_EQ(diagnostic.run.err, "");
 }
 
 }  // namespace

@@ -39,6 +39,14 @@ TEST(Faults, ReadFailingPartWayKeepsWhatWasWritten) {
   EXPECT_EQ(e.run.status, 1);
   EXPECT_EQ(e.run.err, kReadError);
   EXPECT_EQ(e.output, expected);
+  // With both streams in one file, the report so far comes first.
+  const TempDir dir;
+  writeFile(dir / "in.wav", wav);
+  RunOptions merged;
+  merged.env = {"SARVIK_FAIL_READ_AT=" + std::to_string(44 + 262144 + 100)};
+  merged.errToOut = true;
+  Outcome both = runProgram(SARVIK_FAULTY, {SARVIK_FAULTY, dir / "in.wav", dir / "out"}, merged);
+  EXPECT_EQ(both.out, found(1, 0) + sjis("データタイプ: Dolby Digital (AC-3)\n") + kReadError);
   // Failing inside the chunk walk is a failure to open.
   Extraction early = extract(SARVIK_FAULTY, wav, {"SARVIK_FAIL_READ_AT=20"});
   EXPECT_EQ(early.run.status, 1);

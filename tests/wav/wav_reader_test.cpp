@@ -74,6 +74,16 @@ TEST(WavReaderOpen, FindsRiffWaveAmongTopLevelChunks) {
   }
 }
 
+// An ID3 tag is often appended to a WAV file, after the RIFF chunk: the walk
+// ends at the RIFF chunk's end, and reads deliver the tag like data.
+TEST(WavReaderOpen, BytesAfterTheRiffChunk) {
+  const Bytes tag = "TAG" + Bytes(125, 'x');
+  WavReader reader;
+  ASSERT_EQ(openBytes(reader, riffWave(kFmt + chunk("data", "abcd")) + tag), 1);
+  ASSERT_EQ(reader.seekData(0), 1);
+  EXPECT_EQ(readAll(reader), "abcd" + tag);
+}
+
 TEST(WavReaderOpen, TakesTheFirstNonEmptyDataChunk) {
   WavReader reader;
   ASSERT_EQ(openBytes(reader, riffWave(chunk("data", "") + kFmt + chunk("data", "12345") +

@@ -1,0 +1,58 @@
+#include "loop_runner.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <stdexcept>
+
+namespace testsupport {
+
+namespace {
+
+class ScriptedSource final : public BlockSource {
+ public:
+  ScriptedSource(const Bytes& stream, const Reads& reads, std::vector<long long>* readEnds)
+      : stream_(stream), reads_(reads), readEnds_(readEnds) {}
+
+  int32_t next(int32_t wanted, const uint8_t** at) override {
+    const int call = calls_++;
+    if (call == reads_.failing) return -1;
+    size_t n = std::min(size_t(wanted), stream_.size() - pos_);
+    if (!reads_.sizes.empty()) n = std::min(n, size_t(reads_.sizes[call % reads_.sizes.size()]));
+    const size_t history = std::min<size_t>(16, pos_);
+    block_.reset(new uint8_t[history + n]);
+    std::memcpy(block_.get(), stream_.data() + pos_ - history, history + n);
+    *at = block_.get() + history;
+    pos_ += n;
+    if (n > 0) readEnds_->push_back((long long)pos_);
+    return int32_t(n);
+  }
+
+ private:
+  const Bytes& stream_;
+  const Reads& reads_;
+  std::vector<long long>* readEnds_;
+  std::unique_ptr<uint8_t[]> block_;
+  size_t pos_ = 0;
+  int calls_ = 0;
+};
+
+}  // namespace
+
+LoopRun runLoop(const Bytes& stream, int32_t blockSize, const Reads& reads, bool diagnostic) {
+  static const TempDir dir;  // one for the process: runs come one after another
+  LoopRun run;
+  ScriptedSource source(stream, reads, &run.readEnds);
+  OutputFile* output = outputCreate((dir / "out").c_str());
+  FILE* report = std::fopen((dir / "report").c_str(), "w+b");
+  if (!output || !report) throw std::runtime_error("loop files");
+  run.result = diagnostic ? extractBursts<true>(source, blockSize, output, report)
+                          : extractBursts<false>(source, blockSize, output, report);
+  if (!outputClose(output)) throw std::runtime_error("loop output");
+  std::fclose(report);
+  run.output = readFile(dir / "out");
+  run.report = readFile(dir / "report");
+  return run;
+}
+
+}  // namespace testsupport
