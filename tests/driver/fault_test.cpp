@@ -60,7 +60,7 @@ TEST(Faults, ShortAndInterruptedReadsAndWritesAreContinued) {
   const Bytes wav = pcmWav(ac3Stream(&expected) + noise(300001, 40));
   const Extraction plain = extract(SARVIK, wav);
   ASSERT_EQ(plain.output, expected);
-  for (const char* fault : {"SARVIK_READ_CHUNK=1", "SARVIK_READ_CHUNK=4099", "SARVIK_INTERRUPT=1",
+  for (const char* fault : {"SARVIK_READ_CHUNK=7", "SARVIK_READ_CHUNK=4099", "SARVIK_INTERRUPT=1",
                             "SARVIK_WRITE_CHUNK=1", "SARVIK_WRITE_CHUNK=1000"}) {
     Extraction e = extract(SARVIK_FAULTY, wav, {fault});
     EXPECT_EQ(e.run.status, 0) << fault;

@@ -21,6 +21,22 @@ long long setting(const char* name) {
   return value ? std::atoll(value) : -1;
 }
 
+// Read once: a read of one byte at a time makes many calls.
+struct Settings {
+  long long readChunk = setting("SARVIK_READ_CHUNK");
+  long long interrupt = setting("SARVIK_INTERRUPT");
+  long long failReadAt = setting("SARVIK_FAIL_READ_AT");
+  long long failSeekTo = setting("SARVIK_FAIL_SEEK_TO");
+  long long writeChunk = setting("SARVIK_WRITE_CHUNK");
+  long long failWriteAt = setting("SARVIK_FAIL_WRITE_AT");
+  long long writeNoProgress = setting("SARVIK_WRITE_NO_PROGRESS");
+  long long failClose = setting("SARVIK_FAIL_CLOSE");
+};
+const Settings& settings() {
+  static const Settings s;
+  return s;
+}
+
 const FileOps& system = kSystemFileOps;
 SystemFile* input = nullptr;
 SystemFile* output = nullptr;
@@ -30,7 +46,7 @@ bool interruptNext = true;
 
 // True every other call while SARVIK_INTERRUPT is set.
 bool interrupted() {
-  if (setting("SARVIK_INTERRUPT") != 1) return false;
+  if (settings().interrupt != 1) return false;
   interruptNext = !interruptNext;
   return !interruptNext;
 }
@@ -45,10 +61,10 @@ SystemFile* create(const char* path) { return output = system.create(path); }
 long readSome(SystemFile* file, void* buffer, uint32_t n) {
   if (file != input) return system.readSome(file, buffer, n);
   if (interrupted()) return kInterrupted;
-  if (const long long chunk = setting("SARVIK_READ_CHUNK"); chunk > 0) {
+  if (const long long chunk = settings().readChunk; chunk > 0) {
     n = uint32_t(std::min<long long>(n, chunk));
   }
-  if (const long long failAt = setting("SARVIK_FAIL_READ_AT"); failAt >= 0) {
+  if (const long long failAt = settings().failReadAt; failAt >= 0) {
     if (inputPos >= failAt) return -1;
     n = uint32_t(std::min<long long>(n, failAt - inputPos));
   }
@@ -60,11 +76,11 @@ long readSome(SystemFile* file, void* buffer, uint32_t n) {
 long writeSome(SystemFile* file, const void* data, uint32_t n) {
   if (file != output) return system.writeSome(file, data, n);
   if (interrupted()) return kInterrupted;
-  if (setting("SARVIK_WRITE_NO_PROGRESS") == 1) return 0;
-  if (const long long chunk = setting("SARVIK_WRITE_CHUNK"); chunk > 0) {
+  if (settings().writeNoProgress == 1) return 0;
+  if (const long long chunk = settings().writeChunk; chunk > 0) {
     n = uint32_t(std::min<long long>(n, chunk));
   }
-  if (const long long failAt = setting("SARVIK_FAIL_WRITE_AT"); failAt >= 0) {
+  if (const long long failAt = settings().failWriteAt; failAt >= 0) {
     if (accepted >= failAt) return -1;
     n = uint32_t(std::min<long long>(n, failAt - accepted));
   }
@@ -74,7 +90,7 @@ long writeSome(SystemFile* file, const void* data, uint32_t n) {
 }
 
 int64_t seek(SystemFile* file, int64_t offset) {
-  if (file == input && offset == setting("SARVIK_FAIL_SEEK_TO")) return -1;
+  if (file == input && offset == settings().failSeekTo) return -1;
   const int64_t at = system.seek(file, offset);
   if (file == input && at >= 0) inputPos = at;
   return at;
@@ -84,7 +100,7 @@ int64_t size(SystemFile* file) { return system.size(file); }
 
 bool close(SystemFile* file) {
   const bool closed = system.close(file);
-  if (file == output && setting("SARVIK_FAIL_CLOSE") == 1) return false;
+  if (file == output && settings().failClose == 1) return false;
   return closed;
 }
 

@@ -5,6 +5,8 @@
 #include <memory>
 #include <stdexcept>
 
+#include "platform/file_io.h"
+
 namespace testsupport {
 
 namespace {
@@ -37,21 +39,42 @@ class ScriptedSource final : public BlockSource {
   int calls_ = 0;
 };
 
+// The output in memory: the runner puts these operations in place of the
+// system's for the run.
+std::string* memoryOutput = nullptr;
+SystemFile* createInMemory(const char*) { return reinterpret_cast<SystemFile*>(memoryOutput); }
+long writeToMemory(SystemFile*, const void* data, uint32_t n) {
+  memoryOutput->append(static_cast<const char*>(data), n);
+  return long(n);
+}
+bool closeMemory(SystemFile*) { return true; }
+
 }  // namespace
 
 LoopRun runLoop(const Bytes& stream, int32_t blockSize, const Reads& reads, bool diagnostic) {
-  static const TempDir dir;  // one for the process: runs come one after another
+  static const TempDir dir;  // one report file for the process: runs come one after another
+  static FILE* const report = std::fopen((dir / "report").c_str(), "w+b");
+  if (!report) throw std::runtime_error("report file");
   LoopRun run;
+  FileOps memory = *fileOps;
+  memory.create = createInMemory;
+  memory.writeSome = writeToMemory;
+  memory.close = closeMemory;
+  memoryOutput = &run.output;
+  const FileOps* const saved = fileOps;
+  fileOps = &memory;
   ScriptedSource source(stream, reads, &run.readEnds);
-  OutputFile* output = outputCreate((dir / "out").c_str());
-  FILE* report = std::fopen((dir / "report").c_str(), "w+b");
-  if (!output || !report) throw std::runtime_error("loop files");
+  OutputFile* output = outputCreate("memory");
+  std::rewind(report);
   run.result = diagnostic ? extractBursts<true>(source, blockSize, output, report)
                           : extractBursts<false>(source, blockSize, output, report);
-  if (!outputClose(output)) throw std::runtime_error("loop output");
-  std::fclose(report);
-  run.output = readFile(dir / "out");
-  run.report = readFile(dir / "report");
+  outputClose(output);
+  fileOps = saved;
+  run.report.resize(size_t(std::ftell(report)));
+  std::rewind(report);
+  if (std::fread(run.report.data(), 1, run.report.size(), report) != run.report.size()) {
+    throw std::runtime_error("report file");
+  }
   return run;
 }
 
