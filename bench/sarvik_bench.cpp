@@ -1,11 +1,20 @@
-// Measures sarvik against the I/O floor of the same run: for each generated
-// input, the time of `sarvik in.wav out` beside the time of a plain sequential
-// read of the same input (256 KiB blocks into an aligned buffer) plus a plain
-// sequential write of the same output size. Median of several runs each.
+// Measures sarvik against the I/O floor, in the same run: for each generated
+// input and each round, the times of
+//   sarvik     the program, `sarvik in.wav out`: large reads, blocks scanned
+//              where they lie;
+//   read path  the same loop in this process over one read per block into a
+//              read area, as the program read before;
+//   floor      a plain sequential read of the input plus a plain write of the
+//              same output size, 1 MiB at a time;
+//   ffmpeg     its IEC 61937 demuxer, where ffmpeg is on the PATH;
+//   baseline   another sarvik program, when one is given (an older build).
+// Each figure is the median over the rounds of the ratio to sarvik's time in
+// the same round; peak resident memory is sarvik's largest.
 //
-// usage: sarvik_bench [MiB per input, default 1024] [runs, default 5] [dir]
-//                     [inputs, default abcde]
+// usage: sarvik_bench [MiB per input, default 1024] [rounds, default 5] [dir]
+//                     [inputs, default abcde] [baseline program]
 #include <fcntl.h>
+#include <malloc.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,6 +27,10 @@
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include "burst/burst_extractor.h"
+#include "platform/output_file.h"
+#include "wav/wav_reader.h"
 
 namespace {
 
@@ -48,14 +61,21 @@ void putHeader(uint8_t* p, uint16_t pc, uint16_t pd) {
   put16(p + 14, pd);
 }
 
+// The AC-3 frames of the shipped sample, as sarvik extracts them.
+constexpr size_t kFrameSize = 768;
+std::vector<uint8_t> ac3Frames;
+
 // Fills one 6,144-byte-aligned piece of the stream, by kind.
 void fill(char kind, std::vector<uint8_t>& piece) {
   std::fill(piece.begin(), piece.end(), 0);
   switch (kind) {
-    case 'a':  // AC-3: 1,792-byte payloads every 6,144 bytes, zeros between
+    case 'a':  // real AC-3: the sample's 768-byte frames, one burst every 6,144 bytes
       for (size_t at = 0; at + 6144 <= piece.size(); at += 6144) {
-        putHeader(&piece[at], 0x0001, 1792 * 8);
-        for (size_t i = 0; i < 1792; ++i) piece[at + 16 + i] = nextByte();
+        static size_t frame = 0;
+        const uint8_t* bytes = &ac3Frames[frame * kFrameSize];
+        frame = (frame + 1) % (ac3Frames.size() / kFrameSize);
+        putHeader(&piece[at], 0x0001, kFrameSize * 8);
+        for (size_t i = 0; i < kFrameSize; ++i) piece[at + 16 + i] = bytes[i ^ 1];
       }
       break;
     case 'b':  // silence
@@ -117,7 +137,7 @@ double floorRun(const std::string& in, const std::string& out, uint64_t outBytes
   std::memset(buffer, 0x55, 1 << 20);
   auto start = Clock::now();
   int fd = open(in.c_str(), O_RDONLY);
-  while (read(fd, buffer, 262144) > 0) {
+  while (read(fd, buffer, 1 << 20) > 0) {
   }
   close(fd);
   fd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -128,21 +148,61 @@ double floorRun(const std::string& in, const std::string& out, uint64_t outBytes
   return seconds(start);
 }
 
-double sarvikRun(const std::string& in, const std::string& out, long* maxRssKiB) {
+// One read per block, into a read area just after the carried bytes.
+class BlockReads final : public BlockSource {
+ public:
+  explicit BlockReads(WavReader& reader)
+      : reader_(reader), area_(static_cast<uint8_t*>(std::aligned_alloc(64, 64 + kBlockSize))) {}
+  ~BlockReads() override { std::free(area_); }
+  int32_t next(int32_t wanted, const uint8_t** at) override {
+    std::memmove(area_ + 64 - 16, area_ + 64 + last_ - 16, 16);
+    const int32_t got = reader_.read(wanted, area_ + 64);
+    last_ = std::max(got, 0);
+    *at = area_ + 64;
+    return got;
+  }
+
+ private:
+  WavReader& reader_;
+  uint8_t* area_;
+  int32_t last_ = 0;
+};
+
+double readPathRun(const std::string& in, const std::string& out) {
+  auto start = Clock::now();
+  WavReader reader;
+  FILE* report = std::fopen("/dev/null", "w");
+  if (reader.open(in.c_str()) != 1 || reader.seekData(0) != 1 || !report) std::abort();
+  OutputFile* output = outputCreate(out.c_str());
+  BlockReads source(reader);
+  if (extractBursts<false>(source, kBlockSize, output, report) != ExtractResult::ended ||
+      !outputClose(output)) {
+    std::fprintf(stderr, "read path failed\n");
+  }
+  std::fclose(report);
+  return seconds(start);
+}
+
+// Runs argv with standard output and error to /dev/null.
+double programRun(const std::vector<std::string>& args, long* maxRssKiB) {
+  std::vector<char*> argv;
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
   auto start = Clock::now();
   pid_t pid = fork();
   if (pid == 0) {
     int null = open("/dev/null", O_WRONLY);
     dup2(null, 1);
-    execl(SARVIK, SARVIK, in.c_str(), out.c_str(), static_cast<char*>(nullptr));
+    dup2(null, 2);
+    execvp(argv[0], argv.data());
     _exit(127);
   }
   int status = 0;
   struct rusage usage {};
   wait4(pid, &status, 0, &usage);
   double t = seconds(start);
-  *maxRssKiB = std::max(*maxRssKiB, long(usage.ru_maxrss));
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) std::fprintf(stderr, "sarvik failed\n");
+  if (maxRssKiB) *maxRssKiB = std::max(*maxRssKiB, long(usage.ru_maxrss));
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) std::fprintf(stderr, "%s failed\n", argv[0]);
   return t;
 }
 
@@ -158,43 +218,85 @@ uint64_t fileSize(const std::string& path) {
   return uint64_t(size);
 }
 
+bool onPath(const char* name) {
+  return std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const uint64_t mib = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 1024;
-  const int runs = argc > 2 ? std::atoi(argv[2]) : 5;
+  const int rounds = argc > 2 ? std::atoi(argv[2]) : 5;
   const std::string dir = argc > 3 ? argv[3] : "/tmp";
   const std::string kinds = argc > 4 ? argv[4] : "abcde";
+  const std::string baseline = argc > 5 ? argv[5] : "";
+  const bool ffmpeg = onPath("ffmpeg");
+  // Large blocks are always mapped and given back, so that this process stays
+  // small: a child's peak resident memory counts what it had before the exec.
+  mallopt(M_MMAP_THRESHOLD, 64 * 1024);
+  {
+    const std::string frames = dir + "/sarvik-bench-sample.ac3";
+    programRun({SARVIK, SAMPLE_WAV, frames}, nullptr);
+    FILE* f = std::fopen(frames.c_str(), "rb");
+    ac3Frames.resize(fileSize(frames));
+    if (!f || std::fread(ac3Frames.data(), 1, ac3Frames.size(), f) != ac3Frames.size() ||
+        ac3Frames.size() % kFrameSize != 0 || ac3Frames.empty()) {
+      std::fprintf(stderr, "cannot take the AC-3 frames of %s\n", SAMPLE_WAV);
+      return 1;
+    }
+    std::fclose(f);
+    unlink(frames.c_str());
+  }
   const uint64_t bytes = mib << 20;
-  const char* names[] = {"(a) AC-3 stream", "(b) silence", "(c) PCM noise",
+  const char* names[] = {"(a) real AC-3, 192 kbit/s", "(b) silence", "(c) PCM noise",
                          "(d) sync byte every other byte", "(e) dense short bursts"};
-  std::printf("%-32s %10s %10s %7s %10s %9s\n", "input", "sarvik s", "floor s", "ratio",
-              "sarvik GB/s", "peak KiB");
+  std::printf("%-31s %9s %11s %9s %9s %9s %9s %9s\n", "input", "sarvik s", "sarvik GB/s",
+              "read path", "floor", "ffmpeg", "baseline", "peak KiB");
+  std::printf("%-31s %9s %11s %9s %9s %9s %9s %9s\n", "", "", "", "(ratios to sarvik's time)", "",
+              "", "", "");
   for (char kind : kinds) {
     if (kind < 'a' || kind > 'e') continue;
     const std::string in = dir + "/sarvik-bench-" + kind + ".wav";
     const std::string out = dir + "/sarvik-bench-" + kind + ".out";
-    const std::string floorOut = dir + "/sarvik-bench-floor.out";
+    const std::string other = dir + "/sarvik-bench-other.out";
     makeInput(in, kind, bytes);
     long rss = 0;
-    sarvikRun(in, out, &rss);  // warms the page cache
+    programRun({SARVIK, in, out}, &rss);  // warms the page cache
     const uint64_t outBytes = fileSize(out);
-    std::vector<double> tool, io;
-    // Both write a new file: truncating a large earlier one costs the
-    // file system more than the writes themselves.
-    for (int i = 0; i < runs; ++i) {
-      unlink(floorOut.c_str());
-      io.push_back(floorRun(in, floorOut, outBytes));
+    std::vector<double> tool, readPath, io, ff, base;
+    // Each writes a new file: truncating a large earlier one costs the file
+    // system more than the writes themselves.
+    for (int i = 0; i < rounds; ++i) {
       unlink(out.c_str());
-      tool.push_back(sarvikRun(in, out, &rss));
+      const double t = programRun({SARVIK, in, out}, &rss);
+      tool.push_back(t);
+      unlink(other.c_str());
+      readPath.push_back(readPathRun(in, other) / t);
+      unlink(other.c_str());
+      io.push_back(floorRun(in, other, outBytes) / t);
+      if (ffmpeg && kind == 'a') {
+        unlink(other.c_str());
+        ff.push_back(programRun({"ffmpeg", "-v", "quiet", "-y", "-f", "spdif", "-i", in, "-c",
+                                 "copy", "-f", "ac3", other},
+                                nullptr) /
+                     t);
+      }
+      if (!baseline.empty()) {
+        unlink(other.c_str());
+        base.push_back(programRun({baseline, in, other}, nullptr) / t);
+      }
     }
-    const double t = median(tool), f = median(io);
-    std::printf("%-32s %10.3f %10.3f %7.2f %10.2f %9ld\n", names[kind - 'a'], t, f, t / f,
-                double(bytes) / t / 1e9, rss);
+    auto ratio = [](const std::vector<double>& v) {
+      return v.empty() ? std::string("-") : std::to_string(median(v)).substr(0, 5);
+    };
+    const double t = median(tool);
+    std::printf("%-31s %9.3f %11.2f %9s %9s %9s %9s %9ld\n", names[kind - 'a'], t,
+                double(bytes) / t / 1e9, ratio(readPath).c_str(), ratio(io).c_str(),
+                ratio(ff).c_str(), ratio(base).c_str(), rss);
     std::fflush(stdout);
     unlink(in.c_str());
     unlink(out.c_str());
-    unlink(floorOut.c_str());
+    unlink(other.c_str());
   }
   return 0;
 }

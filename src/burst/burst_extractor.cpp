@@ -1,5 +1,7 @@
 #include "burst/burst_extractor.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -16,6 +18,9 @@ constexpr int32_t kHeaderSize = 16;
 // target, which is kept 64-byte aligned: the system copies into aligned
 // memory several times faster.
 constexpr int32_t kHistoryRoom = 64;
+// The programs read the file in pieces of this size: fewer, larger reads
+// than one per block, and no copy of a block once it is in.
+constexpr int32_t kReadSize = 1 << 20;
 constexpr int kPauseType = 3;
 
 // Eight zero bytes, then the sync words Pa = 0xF872 and Pb = 0x4E1F, little-endian.
@@ -82,22 +87,35 @@ void swapWords(uint8_t* out, const uint8_t* in, int32_t n) {
 
 }  // namespace
 
-ReaderSource::ReaderSource(WavReader& reader, int32_t blockSize)
+ReaderSource::ReaderSource(WavReader& reader, int32_t largestWanted)
     : reader_(reader),
-      buffer_(new (std::nothrow) uint8_t[kHistoryRoom + blockSize + 63]),
-      target_(buffer_.get()) {
-  if (target_) target_ += kHistoryRoom + (64 - reinterpret_cast<uintptr_t>(target_) % 64) % 64;
+      largestWanted_(largestWanted),
+      // Room for the bytes kept from the last read (the 16 delivered last
+      // and fewer than largestWanted not yet delivered), then the read.
+      buffer_(new (std::nothrow) uint8_t[kHistoryRoom + largestWanted + kReadSize + 63]) {
+  if (!buffer_) return;
+  const auto room = reinterpret_cast<uintptr_t>(buffer_.get()) + kHistoryRoom + largestWanted;
+  target_ = reinterpret_cast<uint8_t*>(room + (64 - room % 64) % 64);
+  next_ = end_ = target_;
 }
 
 int32_t ReaderSource::next(int32_t wanted, const uint8_t** at) {
-  // The last 16 bytes delivered end at target_ + lastGot_.
-  if (lastGot_ > 0) {
-    std::memmove(target_ - kHeaderSize, target_ + lastGot_ - kHeaderSize, kHeaderSize);
+  if (end_ - next_ < wanted && last_ > 0) {
+    // Keep what is not yet delivered, and the 16 bytes before it, just in
+    // front of the next read.
+    const int32_t kept = static_cast<int32_t>(end_ - next_);
+    const int32_t history =
+        static_cast<int32_t>(std::min<ptrdiff_t>(kHeaderSize, next_ - buffer_.get()));
+    std::memmove(target_ - kept - history, next_ - history, static_cast<size_t>(kept + history));
+    next_ = target_ - kept;
+    last_ = reader_.read(kReadSize, target_);
+    end_ = target_ + std::max(last_, 0);
   }
-  const int32_t got = reader_.read(wanted, target_);
-  lastGot_ = got > 0 ? got : 0;
-  *at = target_;
-  return got;
+  const int32_t got = static_cast<int32_t>(std::min<ptrdiff_t>(wanted, end_ - next_));
+  *at = next_;
+  next_ += got;
+  // A read that came up short, or failed, ends the data after what it gave.
+  return got > 0 ? got : std::min(last_, 0);
 }
 
 template <bool kDiagnostic>

@@ -25,20 +25,24 @@ class BlockSource {
   virtual int32_t next(int32_t wanted, const uint8_t** at) = 0;
 };
 
-// The programs' source: each block read from the reader into one buffer,
-// allocated once, of room for blockSize bytes.
+// The programs' source: the file is read in large pieces into one buffer,
+// allocated once, and each block is handed out where it lies in it. What each
+// call delivers is what a read of wanted bytes at that point would give.
 class ReaderSource final : public BlockSource {
  public:
-  ReaderSource(WavReader& reader, int32_t blockSize);
+  ReaderSource(WavReader& reader, int32_t largestWanted);
   // False when the buffer could not be had.
   bool allocated() const { return buffer_ != nullptr; }
   int32_t next(int32_t wanted, const uint8_t** at) override;
 
  private:
   WavReader& reader_;
+  const int32_t largestWanted_;
   std::unique_ptr<uint8_t[]> buffer_;
-  uint8_t* target_;      // where reads land, 64-byte aligned, after 16 bytes of history
-  int32_t lastGot_ = 0;  // the bytes the last read delivered at target_
+  uint8_t* target_ = nullptr;      // where the large reads land, 64-byte aligned
+  const uint8_t* next_ = nullptr;  // the first byte not yet delivered
+  const uint8_t* end_ = nullptr;   // the end of the bytes read
+  int32_t last_ = 1;               // what the last large read gave: 0 at the end, -1 on an error
 };
 
 enum class ExtractResult { ended, readFailed, writeFailed };
