@@ -43,9 +43,10 @@ TEST(HugeInput, BurstsPastTwoAndFourGiB) {
   EXPECT_NE(traced.out.find(found(2, k2GiB + 12345)), std::string::npos);
   EXPECT_NE(traced.out.find(found(3, k4GiB + 777)), std::string::npos);
   EXPECT_NE(traced.out.find("write data: 2000byte / offset=2047 (7ff)\n"), std::string::npos);
-  // Windows tells no peak memory through this helper: 0 there.
-  EXPECT_LT(normal.maxRssKiB, 8 * 1024);
-  EXPECT_LT(traced.maxRssKiB, 8 * 1024);
+  // Peak memory stays under 32 MiB whatever the input size, also under the
+  // sanitizers. Windows tells no peak memory through this helper: 0 there.
+  EXPECT_LT(normal.maxRssKiB, 32 * 1024);
+  EXPECT_LT(traced.maxRssKiB, 32 * 1024);
 }
 
 }  // namespace
