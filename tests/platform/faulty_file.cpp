@@ -6,6 +6,8 @@
 //                             delivers the bytes before N, and then fails; a
 //                             view of it faults from the page of N on
 //   SARVIK_NO_MAP=1           the input gives no views: it is read
+//   SARVIK_CUT_AT=N, SARVIK_CUT_ON_GUARD=K  the input is cut to N bytes as
+//                             the K-th scan under a guard begins
 //   SARVIK_FAIL_SEEK_TO=N     a seek of the input to offset N fails
 //   SARVIK_WRITE_CHUNK=N      each write accepts at most N bytes
 //   SARVIK_FAIL_WRITE_AT=N    writes fail once N bytes were accepted
@@ -13,8 +15,10 @@
 //   SARVIK_FAIL_CLOSE=1       closing the output fails
 #include <algorithm>
 #include <cstdlib>
+#include <string>
 #ifndef _WIN32
 #include <sys/mman.h>
+#include <unistd.h>
 #endif
 
 #include "platform/file_io.h"
@@ -37,6 +41,8 @@ struct Settings {
   long long writeNoProgress = setting("SARVIK_WRITE_NO_PROGRESS");
   long long failClose = setting("SARVIK_FAIL_CLOSE");
   long long noMap = setting("SARVIK_NO_MAP");
+  long long cutAt = setting("SARVIK_CUT_AT");
+  long long cutOnGuard = setting("SARVIK_CUT_ON_GUARD");
 };
 const Settings& settings() {
   static const Settings s;
@@ -57,7 +63,11 @@ bool interrupted() {
   return !interruptNext;
 }
 
+std::string inputPath;
+long long guards = 0;
+
 SystemFile* openRead(const char* path) {
+  inputPath = path;
   inputPos = 0;
   return input = system.openRead(path);
 }
@@ -129,7 +139,15 @@ const uint8_t* map(SystemFile* file, int64_t offset, size_t length) {
 
 void unmap(const uint8_t* view, size_t length) { system.unmap(view, length); }
 
-const void* guard(void (*work)(void*), void* context) { return system.guard(work, context); }
+const void* guard(void (*work)(void*), void* context) {
+#ifndef _WIN32
+  if (++guards == settings().cutOnGuard &&
+      truncate(inputPath.c_str(), off_t(settings().cutAt)) != 0) {
+    return nullptr;
+  }
+#endif
+  return system.guard(work, context);
+}
 
 const FileOps kFaultyFileOps = {openRead, create,   readSome, writeSome, seek, size,
                                 close,    sameFile, map,      unmap,     guard};
