@@ -140,8 +140,9 @@ const uint8_t* map(SystemFile* file, int64_t offset, size_t length) {
 void unmap(const uint8_t* view, size_t length) { system.unmap(view, length); }
 
 const void* guard(void (*work)(void*), void* context) {
+  ++guards;
 #ifndef _WIN32
-  if (++guards == settings().cutOnGuard &&
+  if (guards == settings().cutOnGuard &&
       truncate(inputPath.c_str(), off_t(settings().cutAt)) != 0) {
     return nullptr;
   }
