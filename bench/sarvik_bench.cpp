@@ -175,8 +175,7 @@ double readPathRun(const std::string& in, const std::string& out) {
   if (reader.open(in.c_str()) != 1 || reader.seekData(0) != 1 || !report) std::abort();
   OutputFile* output = outputCreate(out.c_str());
   BlockReads source(reader);
-  LoopWorkspace work(kBlockSize);
-  if (extractBursts<false>(source, work, output, report) != ExtractResult::ended ||
+  if (extractBursts<false>(source, kBlockSize, output, report) != ExtractResult::ended ||
       !outputClose(output)) {
     std::fprintf(stderr, "read path failed\n");
   }

@@ -1,7 +1,6 @@
 #include "burst/burst_extractor.h"
 
 #include <algorithm>
-#include <cstdarg>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
@@ -90,6 +89,7 @@ void swapWords(uint8_t* out, const uint8_t* in, int32_t n) {
 
 ReaderSource::ReaderSource(WavReader& reader, int32_t largestWanted)
     : reader_(reader),
+      largestWanted_(largestWanted),
       // Room for the bytes kept from the last read (the 16 delivered last
       // and fewer than largestWanted not yet delivered), then the read.
       buffer_(new (std::nothrow) uint8_t[kHistoryRoom + largestWanted + kReadSize + 63]) {
@@ -100,33 +100,13 @@ ReaderSource::ReaderSource(WavReader& reader, int32_t largestWanted)
 }
 
 int32_t ReaderSource::next(int32_t wanted, const uint8_t** at) {
-  if (viewing_) {
-    const int32_t got = reader_.view(wanted, at);
-    if (got != kNoView) {
-      viewed_ = got > 0 ? *at + got : viewed_;
-      return got;
-    }
-    // Read on from where the views stopped, with the bytes delivered last
-    // before the reads as before the views.
-    viewing_ = false;
-    if (viewed_) std::memcpy(target_ - kHeaderSize, viewed_ - kHeaderSize, kHeaderSize);
-  }
-  return read(wanted, at);
-}
-
-bool ReaderSource::scan(void (*scan)(void*), void* context, int32_t* got) {
-  if (viewing_) return reader_.guard(scan, context, got);
-  scan(context);
-  return true;
-}
-
-int32_t ReaderSource::read(int32_t wanted, const uint8_t** at) {
   if (end_ - next_ < wanted && last_ > 0) {
     // Keep what is not yet delivered, and the 16 bytes before it, just in
     // front of the next read.
     const int32_t kept = static_cast<int32_t>(end_ - next_);
-    std::memmove(target_ - kept - kHeaderSize, next_ - kHeaderSize,
-                 static_cast<size_t>(kept + kHeaderSize));
+    const int32_t history =
+        static_cast<int32_t>(std::min<ptrdiff_t>(kHeaderSize, next_ - buffer_.get()));
+    std::memmove(target_ - kept - history, next_ - history, static_cast<size_t>(kept + history));
     next_ = target_ - kept;
     last_ = reader_.read(kReadSize, target_);
     end_ = target_ + std::max(last_, 0);
@@ -138,37 +118,11 @@ int32_t ReaderSource::read(int32_t wanted, const uint8_t** at) {
   return got > 0 ? got : std::min(last_, 0);
 }
 
-namespace {
-
-// Headers lie at least 9 bytes apart (the eight zeros of one cannot hold the
-// first sync byte of another), bursts that are written at least 16.
-int32_t mostHeaders(int32_t blockSize) { return blockSize / 9 + 2; }
-// Enough for the lines of one header: trace, header-found line, data type
-// and write trace; and for a block's read trace and truncation line.
-constexpr int32_t kTextPerHeader = 256;
-
-}  // namespace
-
-LoopWorkspace::LoopWorkspace(int32_t blockSize)
-    : blockSize(blockSize),
-      textCapacity(mostHeaders(blockSize) * kTextPerHeader),
-      text(new (std::nothrow) char[static_cast<size_t>(textCapacity)]),
-      writes(new (std::nothrow) Write[static_cast<size_t>(blockSize / kHeaderSize + 2)]),
-      staging(new (std::nothrow) uint8_t[static_cast<size_t>(blockSize)]) {}
-
-LoopWorkspace::~LoopWorkspace() {
-  delete[] text;
-  delete[] writes;
-  delete[] staging;
-}
-
-bool LoopWorkspace::allocated() const { return text && writes && staging; }
-
-namespace {
-
-// The loop's state between blocks: a block's scan can be run again from a
-// copy.
-struct LoopState {
+template <bool kDiagnostic>
+ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputFile* output,
+                            FILE* report) {
+  static_assert(kHistoryRoom >= kHeaderSize, "the carried bytes fit before the read target");
+  static_assert((0xFFFF >> 3) <= kOutputBufferSize, "the largest payload fits the output's buffer");
   int32_t carry = 0;
   long long streamBase = 0;  // stream offset of the byte at the start of the block
   long long bytesWritten = 0;
@@ -178,45 +132,48 @@ struct LoopState {
   int32_t remaining = 0;
   bool holdPending = false;
   bool headerReported = false;
-};
 
-// One block's scan: its report text and its payloads go to the workspace,
-// in order, until apply() hands them on.
-template <bool kDiagnostic>
-struct Pass {
-  LoopState state;
-  LoopWorkspace* work;
-  const uint8_t* block;
-  int32_t size;
-  int32_t textUsed;
-  int32_t writeCount;
-  int32_t staged;
+  // Swapped straight into the output's buffer.
+  auto writePayload = [&](const uint8_t* payload, int32_t n) {
+    bytesWritten += n;
+    uint8_t* room = outputReserve(output, static_cast<uint32_t>(n));
+    if (!room) return false;
+    swapWords(room, payload, n);
+    outputCommit(output, static_cast<uint32_t>(n));
+    return true;
+  };
 
-  void say(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    textUsed += std::vsnprintf(work->text + textUsed,
-                               static_cast<size_t>(work->textCapacity - textUsed), format, args);
-    va_end(args);
-  }
-
-  void writePayload(const uint8_t* payload, int32_t n) {
-    state.bytesWritten += n;
-    swapWords(work->staging + staged, payload, n);
-    work->writes[writeCount++] = {textUsed, staged, n};
-    staged += n;
-  }
-
-  void scan() {
-    LoopState& s = state;
+  for (;;) {
+    if (holdPending) {
+      // The held byte, the first of a word cut by the block end, is the last
+      // byte delivered: it already lies just before the next bytes.
+      carry = 1;
+      --streamBase;
+      holdPending = false;
+    }
+    const int32_t wanted = blockSize - carry;
+    if constexpr (kDiagnostic) fprintf(report, report::kTraceRead, wanted);
+    const uint8_t* fresh = nullptr;
+    const int32_t got = source.next(wanted, &fresh);
+    if (got < 0) return ExtractResult::readFailed;
+    if (got == 0) {
+      if (!outputFlush(output)) return ExtractResult::writeFailed;
+      fprintf(report, report::kSummary, burstCount, bytesWritten);
+      return ExtractResult::ended;
+    }
+    const uint8_t* const block = fresh - carry;
+    const int32_t size = got + carry;
     int32_t pos = 0;
-    if (s.pending) {
-      s.pending = false;
-      const bool complete = size >= padded(s.remaining);
-      const int32_t n = complete ? s.remaining : size & ~1;
-      if (!complete) say("%s", report::kTruncated);
-      if constexpr (kDiagnostic) say(report::kTraceRemaining, n, s.bytesWritten, s.bytesWritten);
-      writePayload(block, n);
+
+    if (pending) {
+      pending = false;
+      const bool complete = size >= padded(remaining);
+      const int32_t n = complete ? remaining : size & ~1;
+      if (!complete) fputs(report::kTruncated, report);
+      if constexpr (kDiagnostic) {
+        fprintf(report, report::kTraceRemaining, n, bytesWritten, bytesWritten);
+      }
+      if (!writePayload(block, n)) return ExtractResult::writeFailed;
       pos = complete ? padded(n) : size;
     }
 
@@ -227,20 +184,23 @@ struct Pass {
       const int type = header[12] & 0x1F;
       const int32_t length = (header[14] | header[15] << 8) >> 3;
 
-      ++s.burstCount;
-      if constexpr (kDiagnostic) say(report::kTraceHeader, header[13], header[12], length);
-      if (kDiagnostic || !s.headerReported) {
-        say(report::kHeaderFound, s.burstCount, s.streamBase + pos);
-        s.headerReported = true;
+      ++burstCount;
+      if constexpr (kDiagnostic) {
+        fprintf(report, report::kTraceHeader, header[13], header[12], length);
       }
-      if (type != s.currentType) {
-        say("%s%s", report::kDataType, report::typeLabel(type));
-        s.currentType = type;
+      if (kDiagnostic || !headerReported) {
+        fprintf(report, report::kHeaderFound, burstCount, streamBase + pos);
+        headerReported = true;
+      }
+      if (type != currentType) {
+        fputs(report::kDataType, report);
+        fputs(report::typeLabel(type), report);
+        currentType = type;
       }
       if (type == kPauseType) {
         // Neither counted nor written; the scan walks on through its payload.
-        --s.burstCount;
-        s.headerReported = false;
+        --burstCount;
+        headerReported = false;
         ++pos;
         continue;
       }
@@ -248,92 +208,30 @@ struct Pass {
       const int32_t avail = size - pos - kHeaderSize;
       int32_t n = length;
       if (avail < padded(length)) {
-        s.pending = true;
+        pending = true;
         n = avail & ~1;
-        // The first byte of a word cut by the block end is held: it is the
-        // last byte delivered, and starts the next block.
-        s.holdPending = (avail & 1) != 0;
-        s.remaining = length - n;
+        holdPending = (avail & 1) != 0;
+        remaining = length - n;
       }
-      if constexpr (kDiagnostic) say(report::kTraceWrite, n, s.bytesWritten, s.bytesWritten);
-      writePayload(header + kHeaderSize, n);
-      if (s.pending) break;
+      if constexpr (kDiagnostic) {
+        fprintf(report, report::kTraceWrite, n, bytesWritten, bytesWritten);
+      }
+      if (!writePayload(header + kHeaderSize, n)) return ExtractResult::writeFailed;
+      if (pending) break;
       pos += kHeaderSize + padded(length);
     }
 
-    if (s.pending) {
-      s.streamBase += size;
-      s.carry = 0;
+    if (pending) {
+      streamBase += size;
+      carry = 0;
     } else {
       // Fewer than 16 unscanned bytes, the last ones delivered: a header cut
       // by the block end is found in the next pass.
-      s.carry = size - pos;
-      s.streamBase += pos;
+      carry = size - pos;
+      streamBase += pos;
     }
-  }
-
-  static void run(void* pass) { static_cast<Pass*>(pass)->scan(); }
-};
-
-// Hands a block's report text and payloads on, in the order they came. False
-// when a write failed; the text before it has gone out.
-bool apply(const LoopWorkspace& work, int32_t textUsed, int32_t writeCount, OutputFile* output,
-           FILE* report) {
-  int32_t printed = 0;
-  for (int32_t i = 0; i < writeCount; ++i) {
-    const LoopWorkspace::Write& write = work.writes[i];
-    fwrite(work.text + printed, 1, static_cast<size_t>(write.textEnd - printed), report);
-    printed = write.textEnd;
-    uint8_t* room = outputReserve(output, static_cast<uint32_t>(write.n));
-    if (!room) return false;
-    std::memcpy(room, work.staging + write.at, static_cast<size_t>(write.n));
-    outputCommit(output, static_cast<uint32_t>(write.n));
-  }
-  fwrite(work.text + printed, 1, static_cast<size_t>(textUsed - printed), report);
-  return true;
-}
-
-}  // namespace
-
-template <bool kDiagnostic>
-ExtractResult extractBursts(BlockSource& source, LoopWorkspace& work, OutputFile* output,
-                            FILE* report) {
-  static_assert(kHistoryRoom >= kHeaderSize, "the carried bytes fit before the read target");
-  static_assert((0xFFFF >> 3) <= kOutputBufferSize, "the largest payload fits the output's buffer");
-  LoopState state;
-  for (;;) {
-    Pass<kDiagnostic> pass{state, &work, nullptr, 0, 0, 0, 0};
-    LoopState& s = pass.state;
-    if (s.holdPending) {
-      // The held byte, the last one delivered, already lies just before the
-      // next bytes.
-      s.carry = 1;
-      --s.streamBase;
-      s.holdPending = false;
-    }
-    const int32_t wanted = work.blockSize - s.carry;
-    if constexpr (kDiagnostic) pass.say(report::kTraceRead, wanted);
-    const uint8_t* fresh = nullptr;
-    int32_t got = source.next(wanted, &fresh);
-    const Pass<kDiagnostic> before = pass;
-    while (got > 0) {
-      pass.block = fresh - s.carry;
-      pass.size = got + s.carry;
-      if (source.scan(Pass<kDiagnostic>::run, &pass, &got)) break;
-      pass = before;  // the bytes moved under the scan: again, over what is there now
-    }
-    if (!apply(work, pass.textUsed, pass.writeCount, output, report)) {
-      return ExtractResult::writeFailed;
-    }
-    if (got < 0) return ExtractResult::readFailed;
-    if (got == 0) {
-      if (!outputFlush(output)) return ExtractResult::writeFailed;
-      fprintf(report, report::kSummary, s.burstCount, s.bytesWritten);
-      return ExtractResult::ended;
-    }
-    state = s;
   }
 }
 
-template ExtractResult extractBursts<false>(BlockSource&, LoopWorkspace&, OutputFile*, FILE*);
-template ExtractResult extractBursts<true>(BlockSource&, LoopWorkspace&, OutputFile*, FILE*);
+template ExtractResult extractBursts<false>(BlockSource&, int32_t, OutputFile*, FILE*);
+template ExtractResult extractBursts<true>(BlockSource&, int32_t, OutputFile*, FILE*);

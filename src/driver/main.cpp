@@ -84,13 +84,12 @@ Failure checkFormat(const uint8_t* format) {
 // run that fails for want of memory leaves an existing file as it was.
 Failure extractTo(WavReader& reader, const char* inputPath, const char* outputPath) {
   ReaderSource source(reader, kBlockSize);
-  LoopWorkspace work(kBlockSize);
-  if (!source.allocated() || !work.allocated()) return Failure::inputNotOpened;
+  if (!source.allocated()) return Failure::inputNotOpened;
   // Creating the input itself would truncate it before a byte was read.
   if (fileOps->sameFile(inputPath, outputPath)) return Failure::outputNotCreated;
   OutputFile* output = outputCreate(outputPath);
   if (!output) return Failure::outputNotCreated;
-  const ExtractResult result = extractBursts<kDiagnostic>(source, work, output, stdout);
+  const ExtractResult result = extractBursts<kDiagnostic>(source, kBlockSize, output, stdout);
   const bool closed = outputClose(output);
   if (result == ExtractResult::readFailed) return Failure::readError;
   if (result == ExtractResult::writeFailed || !closed) return Failure::writeError;

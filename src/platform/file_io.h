@@ -4,7 +4,6 @@
 // seam knows what a chunk is.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 
 struct SystemFile;  // an open file of the platform's
@@ -33,18 +32,7 @@ struct FileOps {
   // True when both paths exist and name the same file, also through another
   // name or link.
   bool (*sameFile)(const char* pathA, const char* pathB);
-  // A read-only view of length bytes of the file from offset (a multiple of
-  // kViewAlignment), or null where the platform or the file gives none.
-  // Bytes past the file's end must not be touched.
-  const uint8_t* (*map)(SystemFile* file, int64_t offset, size_t length);
-  void (*unmap)(const uint8_t* view, size_t length);
-  // Runs work(context). A fault on a view while it runs (the file shrank
-  // under it, or its disk failed) ends work at once: the address that
-  // faulted, or null when work ran through.
-  const void* (*guard)(void (*work)(void*), void* context);
 };
-
-constexpr int64_t kViewAlignment = 1 << 16;
 
 // The platform's own operations.
 extern const FileOps kSystemFileOps;

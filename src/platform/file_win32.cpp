@@ -80,19 +80,9 @@ bool sameFile(const char* pathA, const char* pathB) {
          a.nFileIndexLow == b.nFileIndexLow;
 }
 
-// The file is read with ReadFile: a view gives no way to turn an in-page
-// error into a read error here.
-const uint8_t* map(SystemFile*, int64_t, size_t) { return nullptr; }
-void unmap(const uint8_t*, size_t) {}
-const void* guard(void (*work)(void*), void* context) {
-  work(context);
-  return nullptr;
-}
-
 }  // namespace
 
-const FileOps kSystemFileOps = {openRead, create,   readSome, writeSome, seek, size,
-                                close,    sameFile, map,      unmap,     guard};
+const FileOps kSystemFileOps = {openRead, create, readSome, writeSome, seek, size, close, sameFile};
 
 // A write to a broken pipe already fails here, and there is no file-size
 // signal; the C runtime gives closed standard handles a null stream.

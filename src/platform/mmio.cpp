@@ -11,11 +11,6 @@ namespace {
 // Enough for thousands of chunk headers per read: a file of zeros is a run
 // of empty top-level chunks, 8 bytes each.
 constexpr int32_t kAheadSize = 1 << 16;
-// Views are mapped this large and let go behind: the pages of one view are
-// all the input that stays resident.
-constexpr size_t kViewSize = 8 << 20;
-// A disk that fails under a view fails a page at a time, as a read does.
-constexpr int64_t kPageSize = 4096;
 }  // namespace
 
 struct MmioFile {
@@ -25,13 +20,6 @@ struct MmioFile {
   int64_t systemPos;  // where the system file stands, or -1 when unknown
   int64_t aheadStart;
   int32_t aheadLength;
-  const uint8_t* view;  // null when none is mapped
-  int64_t viewStart;
-  size_t viewLength;
-  bool noViews;     // the file gave no view: it is read instead
-  bool viewFailed;  // the disk failed under a view: the next views fail
-  int64_t lastAt;   // what the last view delivered
-  int32_t lastCount;
   uint8_t ahead[kAheadSize];
 };
 
@@ -104,12 +92,6 @@ HMMIO mmioOpenA(const char* path, void*, uint32_t) {
   f->pos = f->systemPos = 0;
   f->aheadStart = 0;
   f->aheadLength = 0;
-  f->view = nullptr;
-  f->viewStart = 0;
-  f->viewLength = 0;
-  f->noViews = f->viewFailed = false;
-  f->lastAt = 0;
-  f->lastCount = 0;
   return f;
 }
 
@@ -162,56 +144,6 @@ int32_t mmioRead(HMMIO f, void* buffer, int32_t count) {
   return done + got;
 }
 
-int32_t mmioView(HMMIO f, int32_t count, const uint8_t** at) {
-  if (f->noViews) return kNoView;
-  const int64_t size = f->viewFailed ? -1 : fileOps->size(f->file);
-  if (size < 0) return -1;
-  const int32_t n = static_cast<int32_t>(std::clamp<int64_t>(size - f->pos, 0, count));
-  f->lastAt = f->pos;
-  f->lastCount = n;
-  if (n == 0) return 0;
-  const int64_t from = std::max<int64_t>(0, f->pos - 16);
-  if (!f->view || from < f->viewStart ||
-      f->pos + n > f->viewStart + static_cast<int64_t>(f->viewLength)) {
-    const int64_t start = from - from % kViewAlignment;
-    const size_t length = std::max(kViewSize, static_cast<size_t>(f->pos + n - start));
-    const uint8_t* view = fileOps->map(f->file, start, length);
-    // Without a view the old one stays until the close: it still holds the
-    // bytes delivered last.
-    if (!view) {
-      f->noViews = true;
-      return kNoView;
-    }
-    if (f->view) fileOps->unmap(f->view, f->viewLength);
-    f->view = view;
-    f->viewStart = start;
-    f->viewLength = length;
-  }
-  *at = f->view + (f->pos - f->viewStart);
-  f->pos += n;
-  return n;
-}
-
-bool mmioGuard(HMMIO f, void (*work)(void*), void* context, int32_t* got) {
-  const void* fault = fileOps->guard(work, context);
-  const int64_t size = fileOps->size(f->file);
-  const int64_t end = f->lastAt + f->lastCount;
-  if (!fault && size >= end) return true;
-  int64_t cut = std::min(size, end);
-  const int64_t faultAt =
-      fault ? f->viewStart + (static_cast<const uint8_t*>(fault) - f->view) : end;
-  if (size < 0 || faultAt < size) {
-    // Not the file's end: the disk failed. The data ends before the page
-    // that failed, and the next view is the error.
-    cut = faultAt - faultAt % kPageSize;
-    f->viewFailed = true;
-  }
-  f->lastCount = static_cast<int32_t>(std::clamp<int64_t>(cut - f->lastAt, 0, f->lastCount));
-  f->pos = f->lastAt + f->lastCount;
-  *got = f->lastCount == 0 && f->viewFailed ? -1 : f->lastCount;
-  return false;
-}
-
 int64_t mmioSeek(HMMIO f, int64_t offset, int origin) {
   const int64_t to = origin == SEEK_SET ? offset : offset + (origin == SEEK_END ? f->size : f->pos);
   // Reads after a seek come from the file, not from what the walk read ahead.
@@ -223,7 +155,6 @@ int64_t mmioSeek(HMMIO f, int64_t offset, int origin) {
 }
 
 int mmioClose(HMMIO f, uint32_t) {
-  if (f->view) fileOps->unmap(f->view, f->viewLength);
   const bool closed = fileOps->close(f->file);
   delete f;
   return closed ? MMSYSERR_NOERROR : MMIOERR_CANNOTREAD;

@@ -56,20 +56,6 @@ int mmioAscend(HMMIO file, MMCKINFO* ck, uint32_t flags);
 // follows bytes already delivered), 0 when none is left, -1 on an error.
 int32_t mmioRead(HMMIO file, void* buffer, int32_t count);
 
-// In-place reading: like mmioRead, but *at points to the bytes where they lie
-// in a view of the file, valid until the next call, with the 16 bytes
-// delivered before just before them. The count stops at the file's size as
-// it is now, as a read would. kNoView when the file gives no view; then read
-// with mmioRead from where the views stopped.
-constexpr int32_t kNoView = -2;
-int32_t mmioView(HMMIO file, int32_t count, const uint8_t** at);
-
-// Runs work(context) over bytes of the last view. True when they stayed what
-// was delivered. False when they did not (the file shrank under the view, or
-// its disk failed): then *got is what the last mmioView would now deliver,
-// at the same place (0 at the end, -1 on an error), and the position follows.
-bool mmioGuard(HMMIO file, void (*work)(void*), void* context, int32_t* got);
-
 // origin is SEEK_SET, SEEK_CUR or SEEK_END. The new position, or -1.
 int64_t mmioSeek(HMMIO file, int64_t offset, int origin);
 

@@ -25,12 +25,6 @@ class WavReader {
 
   // REQUIRES: open. Bytes read, 0 at the end of the file, -1 on an error.
   int32_t read(int32_t count, void* buffer);
-  // REQUIRES: open. Like read, but in place, where the file gives views of
-  // itself: see mmioView and mmioGuard.
-  int32_t view(int32_t count, const uint8_t** at) { return mmioView(file_, count, at); }
-  bool guard(void (*work)(void*), void* context, int32_t* got) {
-    return mmioGuard(file_, work, context, got);
-  }
   // REQUIRES: open. Positions at data offset + offset; 1, or -1 on failure.
   int seekData(uint32_t offset);
 

@@ -3,11 +3,7 @@
 //   SARVIK_READ_CHUNK=N       each read of the input delivers at most N bytes
 //   SARVIK_INTERRUPT=1        every other read and write is interrupted first
 //   SARVIK_FAIL_READ_AT=N     a read of the input that reaches file offset N
-//                             delivers the bytes before N, and then fails; a
-//                             view of it faults from the page of N on
-//   SARVIK_NO_MAP=1           the input gives no views: it is read
-//   SARVIK_CUT_AT=N, SARVIK_CUT_ON_GUARD=K  the input is cut to N bytes as
-//                             the K-th scan under a guard begins
+//                             delivers the bytes before N, and then fails
 //   SARVIK_FAIL_SEEK_TO=N     a seek of the input to offset N fails
 //   SARVIK_WRITE_CHUNK=N      each write accepts at most N bytes
 //   SARVIK_FAIL_WRITE_AT=N    writes fail once N bytes were accepted
@@ -15,11 +11,6 @@
 //   SARVIK_FAIL_CLOSE=1       closing the output fails
 #include <algorithm>
 #include <cstdlib>
-#include <string>
-#ifndef _WIN32
-#include <sys/mman.h>
-#include <unistd.h>
-#endif
 
 #include "platform/file_io.h"
 
@@ -40,9 +31,6 @@ struct Settings {
   long long failWriteAt = setting("SARVIK_FAIL_WRITE_AT");
   long long writeNoProgress = setting("SARVIK_WRITE_NO_PROGRESS");
   long long failClose = setting("SARVIK_FAIL_CLOSE");
-  long long noMap = setting("SARVIK_NO_MAP");
-  long long cutAt = setting("SARVIK_CUT_AT");
-  long long cutOnGuard = setting("SARVIK_CUT_ON_GUARD");
 };
 const Settings& settings() {
   static const Settings s;
@@ -63,11 +51,7 @@ bool interrupted() {
   return !interruptNext;
 }
 
-std::string inputPath;
-long long guards = 0;
-
 SystemFile* openRead(const char* path) {
-  inputPath = path;
   inputPos = 0;
   return input = system.openRead(path);
 }
@@ -122,36 +106,7 @@ bool close(SystemFile* file) {
 
 bool sameFile(const char* pathA, const char* pathB) { return system.sameFile(pathA, pathB); }
 
-const uint8_t* map(SystemFile* file, int64_t offset, size_t length) {
-  if (file == input && settings().noMap == 1) return nullptr;
-  const uint8_t* view = system.map(file, offset, length);
-#ifndef _WIN32
-  // A failing disk under a view: its pages fault from the failure on.
-  const long long failAt = settings().failReadAt;
-  if (view && file == input && failAt >= 0 && failAt < offset + (long long)length) {
-    const long long from = std::max<long long>(offset, failAt - failAt % 4096);
-    mprotect(const_cast<uint8_t*>(view) + (from - offset),
-             size_t(offset + (long long)length - from), PROT_NONE);
-  }
-#endif
-  return view;
-}
-
-void unmap(const uint8_t* view, size_t length) { system.unmap(view, length); }
-
-const void* guard(void (*work)(void*), void* context) {
-  ++guards;
-#ifndef _WIN32
-  if (guards == settings().cutOnGuard &&
-      truncate(inputPath.c_str(), off_t(settings().cutAt)) != 0) {
-    return nullptr;
-  }
-#endif
-  return system.guard(work, context);
-}
-
-const FileOps kFaultyFileOps = {openRead, create,   readSome, writeSome, seek, size,
-                                close,    sameFile, map,      unmap,     guard};
+const FileOps kFaultyFileOps = {openRead, create, readSome, writeSome, seek, size, close, sameFile};
 
 }  // namespace
 

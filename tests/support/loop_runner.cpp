@@ -66,9 +66,8 @@ LoopRun runLoop(const Bytes& stream, int32_t blockSize, const Reads& reads, bool
   ScriptedSource source(stream, reads, &run.readEnds);
   OutputFile* output = outputCreate("memory");
   std::rewind(report);
-  LoopWorkspace work(blockSize);
-  run.result = diagnostic ? extractBursts<true>(source, work, output, report)
-                          : extractBursts<false>(source, work, output, report);
+  run.result = diagnostic ? extractBursts<true>(source, blockSize, output, report)
+                          : extractBursts<false>(source, blockSize, output, report);
   outputClose(output);
   fileOps = saved;
   run.report.resize(size_t(std::ftell(report)));
