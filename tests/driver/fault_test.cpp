@@ -3,11 +3,16 @@
 // through sarvik_faulty, whose file seam tests/platform/faulty_file.cpp
 // stands in for.
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
 #ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
 
+#include "reference_extractor.h"
 #include "test_support.h"
 
 using namespace testsupport;
@@ -54,10 +59,16 @@ TEST(Faults, ReadFailingPartWayKeepsWhatWasWritten) {
 }
 
 // Reads and writes that the system cuts short or interrupts are continued:
-// the run is the same as without them.
+// the run is the same as without them. A burst straddles the end of the
+// first large read.
 TEST(Faults, ShortAndInterruptedReadsAndWritesAreContinued) {
   Bytes expected;
-  const Bytes wav = pcmWav(ac3Stream(&expected) + noise(300001, 40));
+  Bytes data = ac3Stream(&expected);
+  data.resize((1 << 20) - 1000, '\0');
+  const Bytes payload = noise(1536, 99);
+  data += burst(0x0001, 0x3000, payload) + noise(30001, 40);
+  expected += swapped(payload, 1536);
+  const Bytes wav = pcmWav(data);
   const Extraction plain = extract(SARVIK, wav);
   ASSERT_EQ(plain.output, expected);
   for (const char* fault : {"SARVIK_READ_CHUNK=7", "SARVIK_READ_CHUNK=4099", "SARVIK_INTERRUPT=1",
@@ -105,6 +116,41 @@ TEST(Faults, FailedSeeks) {
   EXPECT_EQ(walk.run.status, 1);
   EXPECT_EQ(walk.run.err, kInputNotOpened);
   EXPECT_EQ(extract(SARVIK_FAULTY, wav).run.status, 0);
+}
+
+// A capture cut short while the run reads it, from another thread: the data
+// ends at the new end of the file, as the read there ends it. What was
+// written is the stream's output so far, at least up to the new end.
+TEST(Faults, InputCutWhileTheRunReadsIt) {
+  std::vector<Bytes> payloads;
+  for (uint32_t i = 0; i < 8; ++i) payloads.push_back(noise(6000, i));
+  Bytes data;
+  Bytes full;
+  for (uint32_t i = 0; data.size() < (32u << 20); ++i) {
+    data += burst(0x0001, 6000 * 8, payloads[i % 8]) + Bytes(128, '\0');
+    full += swapped(payloads[i % 8], 6000);
+  }
+  const long long cutAt = 44 + (16LL << 20) + 1234;
+  const Bytes expected = reference(data.substr(0, size_t(cutAt - 44)), {cutAt - 44}).output;
+  const TempDir dir;
+  writeFile(dir / "in.wav", pcmWav(data));
+  RunOptions slowed;  // small writes, so that the cut comes while the run goes on
+  slowed.env = {"SARVIK_WRITE_CHUNK=4096"};
+  Outcome run;
+  std::thread program([&] {
+    run = runProgram(SARVIK_FAULTY, {SARVIK_FAULTY, dir / "in.wav", dir / "out"}, slowed);
+  });
+  while (!exists(dir / "out") || std::filesystem::file_size(dir / "out") < (1u << 20)) {
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
+  }
+  std::filesystem::resize_file(dir / "in.wav", uintmax_t(cutAt));
+  program.join();
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");
+  const Bytes out = readFile(dir / "out");
+  EXPECT_GE(out.size(), expected.size());
+  EXPECT_LT(out.size(), full.size()) << "the cut came after the run";
+  EXPECT_EQ(full.compare(0, out.size(), out), 0);
 }
 
 TEST(Faults, FullDevice) {
