@@ -14,6 +14,10 @@
 // The programs' block: a read asks for this many bytes less those carried.
 constexpr int32_t kBlockSize = 0x40000;
 
+// Whether the header search takes 32-byte vectors: where the processor has
+// them. Tests clear it to run the 16-byte search as well.
+extern bool useWideSearch;
+
 // Where the loop's blocks come from.
 class BlockSource {
  public:

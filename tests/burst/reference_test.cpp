@@ -58,12 +58,18 @@ Bytes randomStream(std::mt19937& rng, size_t target, size_t maxLength, size_t bl
   return d;
 }
 
+// Both header searches, where the processor has the wide one.
 void compare(const Bytes& data, int32_t block, const std::string& what, const Reads& reads = {}) {
-  const LoopRun got = runLoop(data, block, reads);
-  const Expected want = reference(data, got.readEnds);
-  ASSERT_EQ(got.result, ExtractResult::ended) << what;
-  EXPECT_EQ(got.output, want.output) << what;
-  EXPECT_EQ(got.report, want.report + want.summary) << what;
+  const bool wide = useWideSearch;
+  for (bool search : {false, wide}) {
+    useWideSearch = search;
+    const LoopRun got = runLoop(data, block, reads);
+    const Expected want = reference(data, got.readEnds);
+    ASSERT_EQ(got.result, ExtractResult::ended) << what;
+    EXPECT_EQ(got.output, want.output) << what << (search ? ", wide search" : "");
+    EXPECT_EQ(got.report, want.report + want.summary) << what << (search ? ", wide search" : "");
+  }
+  useWideSearch = wide;
 }
 
 // A header and an odd payload placed at every offset within the first
