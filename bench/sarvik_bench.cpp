@@ -25,6 +25,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -263,29 +264,44 @@ int main(int argc, char** argv) {
     long rss = 0;
     programRun({SARVIK, in, out}, &rss);  // warms the page cache
     const uint64_t outBytes = fileSize(out);
-    std::vector<double> tool, readPath, io, ff, base;
-    // Each writes a new file: truncating a large earlier one costs the file
-    // system more than the writes themselves.
-    for (int i = 0; i < rounds; ++i) {
-      unlink(out.c_str());
-      const double t = programRun({SARVIK, in, out}, &rss);
-      tool.push_back(t);
-      unlink(other.c_str());
-      readPath.push_back(readPathRun(in, other) / t);
-      unlink(other.c_str());
-      io.push_back(floorRun(in, other, outBytes) / t);
-      if (ffmpeg && kind == 'a') {
-        unlink(other.c_str());
-        ff.push_back(programRun({"ffmpeg", "-v", "quiet", "-y", "-f", "spdif", "-i", in, "-c",
-                                 "copy", "-f", "ac3", other},
-                                nullptr) /
-                     t);
-      }
-      if (!baseline.empty()) {
-        unlink(other.c_str());
-        base.push_back(programRun({baseline, in, other}, nullptr) / t);
-      }
+    // The contenders; each writes a new file (truncating a large earlier one
+    // costs the file system more than the writes themselves). Each round
+    // starts with the next one, so that none always follows the same other
+    // one's writes.
+    std::vector<std::function<double()>> runs = {
+        [&] {
+          return programRun({SARVIK, in, out}, &rss);
+        },
+        [&] { return readPathRun(in, other); },
+        [&] { return floorRun(in, other, outBytes); },
+    };
+    if (ffmpeg && kind == 'a') {
+      runs.push_back([&] {
+        return programRun({"ffmpeg", "-v", "quiet", "-y", "-f", "spdif", "-i", in, "-c", "copy",
+                           "-f", "ac3", other},
+                          nullptr);
+      });
     }
+    if (!baseline.empty())
+      runs.push_back([&] { return programRun({baseline, in, other}, nullptr); });
+    std::vector<std::vector<double>> ratios(runs.size());
+    std::vector<double> tool;
+    for (int i = 0; i < rounds; ++i) {
+      std::vector<double> times(runs.size());
+      for (size_t k = 0; k < runs.size(); ++k) {
+        const size_t which = (k + size_t(i)) % runs.size();
+        unlink(out.c_str());
+        unlink(other.c_str());
+        times[which] = runs[which]();
+      }
+      tool.push_back(times[0]);
+      for (size_t k = 1; k < runs.size(); ++k) ratios[k].push_back(times[k] / times[0]);
+    }
+    const std::vector<double>& readPath = ratios[1];
+    const std::vector<double>& io = ratios[2];
+    const std::vector<double> none;
+    const std::vector<double>& ff = ffmpeg && kind == 'a' ? ratios[3] : none;
+    const std::vector<double>& base = baseline.empty() ? none : ratios.back();
     auto ratio = [](const std::vector<double>& v) {
       return v.empty() ? std::string("-") : std::to_string(median(v)).substr(0, 5);
     };
