@@ -116,6 +116,13 @@ int32_t findHeader(const uint8_t* block, int32_t from, int32_t last) {
 // the high byte of the final word, whose low byte (the filler) is dropped.
 void swapWords(uint8_t* out, const uint8_t* in, int32_t n) {
   int32_t i = 0;
+#if defined(__SSE2__)
+  for (; i + 16 <= n; i += 16) {  // eight words at a time
+    const __m128i words = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i),
+                     _mm_or_si128(_mm_slli_epi16(words, 8), _mm_srli_epi16(words, 8)));
+  }
+#endif
   for (; i + 8 <= n; i += 8) {  // four words at a time
     uint64_t words;
     std::memcpy(&words, in + i, 8);
