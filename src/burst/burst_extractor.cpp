@@ -146,7 +146,6 @@ bool useWideSearch = false;
 
 ReaderSource::ReaderSource(WavReader& reader, int32_t largestWanted)
     : reader_(reader),
-      largestWanted_(largestWanted),
       // Room for the bytes kept from the last read (the 16 delivered last
       // and fewer than largestWanted not yet delivered), then the read.
       buffer_(new (std::nothrow) uint8_t[kHistoryRoom + largestWanted + kReadSize + 63]) {

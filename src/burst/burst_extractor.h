@@ -41,7 +41,6 @@ class ReaderSource final : public BlockSource {
 
  private:
   WavReader& reader_;
-  const int32_t largestWanted_;
   std::unique_ptr<uint8_t[]> buffer_;
   uint8_t* target_ = nullptr;      // where the large reads land, 64-byte aligned
   const uint8_t* next_ = nullptr;  // the first byte not yet delivered
@@ -55,12 +54,12 @@ enum class ExtractResult { ended, readFailed, writeFailed };
 // split payload is taken from the next block alone, as the loop has always
 // done: with the programs' blocks it always fits, while smaller blocks (for
 // tests) keep the output exact only for payloads shorter than a block less
-// one byte. ended: the
-// data ran out and the summary line was printed to report (every byte handed
-// to the output has been flushed). readFailed / writeFailed: the loop
-// stopped at once; what was written before stays. A report line that cannot
-// be written does not stop the loop. The diagnostic variant also traces
-// every read, header and write, and reports every header found.
+// one byte.
+// ended: the data ran out and the summary line was printed to report (every
+// byte handed to the output has been flushed). readFailed / writeFailed: the
+// loop stopped at once; what was written before stays. A report line that
+// cannot be written does not stop the loop. The diagnostic variant also
+// traces every read, header and write, and reports every header found.
 template <bool kDiagnostic>
 ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputFile* output,
                             FILE* report);
