@@ -4,6 +4,7 @@
 // stands in for.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -137,10 +138,12 @@ TEST(Faults, InputCutWhileTheRunReadsIt) {
   RunOptions slowed;  // small writes, so that the cut comes while the run goes on
   slowed.env = {"SARVIK_WRITE_CHUNK=4096"};
   Outcome run;
+  std::atomic<bool> ended{false};
   std::thread program([&] {
     run = runProgram(SARVIK_FAULTY, {SARVIK_FAULTY, dir / "in.wav", dir / "out"}, slowed);
+    ended = true;
   });
-  while (!exists(dir / "out") || std::filesystem::file_size(dir / "out") < (1u << 20)) {
+  while (!ended && (!exists(dir / "out") || std::filesystem::file_size(dir / "out") < (1u << 20))) {
     std::this_thread::sleep_for(std::chrono::microseconds(200));
   }
   std::filesystem::resize_file(dir / "in.wav", uintmax_t(cutAt));
