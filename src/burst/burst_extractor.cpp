@@ -14,10 +14,6 @@
 namespace {
 
 constexpr int32_t kHeaderSize = 16;
-// The history (the last 16 bytes delivered) sits just before the read
-// target, which is kept 64-byte aligned: the system copies into aligned
-// memory several times faster.
-constexpr int32_t kHistoryRoom = 64;
 // The programs read the file in pieces of this size: fewer, larger reads
 // than one per block, and no copy of a block once it is in.
 constexpr int32_t kReadSize = 1 << 20;
@@ -147,10 +143,12 @@ bool useWideSearch = false;
 ReaderSource::ReaderSource(WavReader& reader, int32_t largestWanted)
     : reader_(reader),
       // Room for the bytes kept from the last read (the 16 delivered last
-      // and fewer than largestWanted not yet delivered), then the read.
-      buffer_(new (std::nothrow) uint8_t[kHistoryRoom + largestWanted + kReadSize + 63]) {
+      // and fewer than largestWanted not yet delivered), then the read, whose
+      // target is 64-byte aligned: the system copies into aligned memory
+      // several times faster.
+      buffer_(new (std::nothrow) uint8_t[kHeaderSize + largestWanted + kReadSize + 63]) {
   if (!buffer_) return;
-  const auto room = reinterpret_cast<uintptr_t>(buffer_.get()) + kHistoryRoom + largestWanted;
+  const auto room = reinterpret_cast<uintptr_t>(buffer_.get()) + kHeaderSize + largestWanted;
   target_ = reinterpret_cast<uint8_t*>(room + (64 - room % 64) % 64);
   next_ = end_ = target_;
 }
@@ -160,9 +158,8 @@ int32_t ReaderSource::next(int32_t wanted, const uint8_t** at) {
     // Keep what is not yet delivered, and the 16 bytes before it, just in
     // front of the next read.
     const int32_t kept = static_cast<int32_t>(end_ - next_);
-    const int32_t history =
-        static_cast<int32_t>(std::min<ptrdiff_t>(kHeaderSize, next_ - buffer_.get()));
-    std::memmove(target_ - kept - history, next_ - history, static_cast<size_t>(kept + history));
+    std::memmove(target_ - kept - kHeaderSize, next_ - kHeaderSize,
+                 static_cast<size_t>(kept + kHeaderSize));
     next_ = target_ - kept;
     last_ = reader_.read(kReadSize, target_);
     end_ = target_ + std::max(last_, 0);
@@ -177,7 +174,6 @@ int32_t ReaderSource::next(int32_t wanted, const uint8_t** at) {
 template <bool kDiagnostic>
 ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputFile* output,
                             FILE* report) {
-  static_assert(kHistoryRoom >= kHeaderSize, "the carried bytes fit before the read target");
   static_assert((0xFFFF >> 3) <= kOutputBufferSize, "the largest payload fits the output's buffer");
   int32_t carry = 0;
   long long streamBase = 0;  // stream offset of the byte at the start of the block

@@ -36,6 +36,13 @@ int64_t nextChunk(const MMCKINFO& ck) {
   return static_cast<int64_t>(chunkEnd(ck) + (ck.cksize & 1));
 }
 
+// The bytes the read-ahead buffer holds from offset at on: 0 when it does not
+// hold at.
+int64_t aheadFrom(HMMIO f, int64_t at) {
+  const int64_t end = f->aheadStart + f->aheadLength;
+  return at >= f->aheadStart && at < end ? end - at : 0;
+}
+
 bool seekSystem(HMMIO f, int64_t to) {
   if (f->systemPos == to) return true;
   f->systemPos = fileOps->seek(f->file, to);
@@ -47,9 +54,7 @@ bool seekSystem(HMMIO f, int64_t to) {
 // when the file as large as it was at open ends before them (a clean end)
 // or when the file fails.
 const uint8_t* peek(HMMIO f, int64_t at, int32_t n, int* result) {
-  if (at >= f->aheadStart && at + n <= f->aheadStart + f->aheadLength) {
-    return f->ahead + (at - f->aheadStart);
-  }
+  if (aheadFrom(f, at) >= n) return f->ahead + (at - f->aheadStart);
   *result = MMIOERR_CHUNKNOTFOUND;
   if (at + n > f->size) return nullptr;
   f->aheadLength = 0;
@@ -127,9 +132,8 @@ int mmioAscend(HMMIO f, MMCKINFO* ck, uint32_t) {
 
 int32_t mmioRead(HMMIO f, void* buffer, int32_t count) {
   auto* out = static_cast<uint8_t*>(buffer);
-  int32_t done = 0;
-  if (f->pos >= f->aheadStart && f->pos < f->aheadStart + f->aheadLength) {
-    done = static_cast<int32_t>(std::min<int64_t>(count, f->aheadStart + f->aheadLength - f->pos));
+  const auto done = static_cast<int32_t>(std::min<int64_t>(count, aheadFrom(f, f->pos)));
+  if (done > 0) {
     std::memcpy(out, f->ahead + (f->pos - f->aheadStart), static_cast<size_t>(done));
     f->pos += done;
   }

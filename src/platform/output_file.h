@@ -13,10 +13,10 @@ constexpr uint32_t kOutputBufferSize = 1 << 20;
 // then an existing file is untouched unless its creation was attempted.
 OutputFile* outputCreate(const char* path);
 
-// Room for n bytes (n at most kOutputBufferSize) at the end of the buffered data, to be
-// filled and then appended with outputCommit. Null when the write that made
-// the room failed or made no progress; what the system accepted before the
-// failure stays in the file.
+// Room for n bytes (n at most kOutputBufferSize) after the buffered ones, to
+// be filled and then appended with outputCommit. Null when the write that
+// made the room failed or made no progress; what the system accepted before
+// the failure stays in the file.
 uint8_t* outputReserve(OutputFile* output, uint32_t n);
 void outputCommit(OutputFile* output, uint32_t n);
 

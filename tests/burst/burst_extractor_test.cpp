@@ -32,8 +32,6 @@ std::string remainingTrace(long long n, long long offset) {
   return format("write remaining frame data: %lldbyte / offset=%lld (%llx)\n", n, offset, offset);
 }
 
-Bytes ac3(const Bytes& payload) { return burst(0x0001, uint16_t(payload.size() * 8), payload); }
-
 Extraction run(const char* program, const Bytes& data) {
   Extraction e = extract(program, pcmWav(data));
   EXPECT_EQ(e.run.status, 0);
@@ -43,7 +41,8 @@ Extraction run(const char* program, const Bytes& data) {
 
 TEST(Headers, TwoAc3BurstsInOneBlock) {
   const Bytes p1 = noise(1536, 1), p2 = noise(1536, 2);
-  const Bytes data = ac3(p1) + Bytes(6144 - 16 - 1536, '\0') + ac3(p2) + Bytes(3000, '\0');
+  const Bytes data =
+      ac3Burst(p1) + Bytes(6144 - 16 - 1536, '\0') + ac3Burst(p2) + Bytes(3000, '\0');
   Extraction normal = run(SARVIK, data);
   EXPECT_EQ(normal.run.out, found(1, 0) + dataType("Dolby Digital (AC-3)") + summary(2, 3072));
   EXPECT_EQ(normal.output, swapped(p1, 1536) + swapped(p2, 1536));
@@ -60,13 +59,13 @@ TEST(Headers, TwoAc3BurstsInOneBlock) {
 
 TEST(Headers, PreambleNeedsEightZeroBytesBeforeIt) {
   const Bytes payload = noise(32, 3);
-  Bytes bare = ac3(payload).substr(8);
+  Bytes bare = ac3Burst(payload).substr(8);
   EXPECT_EQ(run(SARVIK, bare).run.out, summary(0, 0));
-  Extraction e = run(SARVIK, ac3(payload));
+  Extraction e = run(SARVIK, ac3Burst(payload));
   EXPECT_EQ(e.run.out, found(1, 0) + dataType("Dolby Digital (AC-3)") + summary(1, 32));
   // A non-zero byte anywhere among the eight hides the header.
   for (size_t i = 0; i < 8; ++i) {
-    Bytes spoiled = ac3(payload);
+    Bytes spoiled = ac3Burst(payload);
     spoiled[i] = 1;
     EXPECT_EQ(run(SARVIK, spoiled).run.out, summary(0, 0)) << i;
   }
@@ -74,7 +73,7 @@ TEST(Headers, PreambleNeedsEightZeroBytesBeforeIt) {
 
 TEST(Headers, OddOffsetsAndOddLengths) {
   const Bytes payload = noise(512, 4);  // 511 bytes and the filler
-  const Bytes data = Bytes(3, '\x05') + burst(0x0001, 0x0FF8, payload) + ac3(noise(4, 5));
+  const Bytes data = Bytes(3, '\x05') + burst(0x0001, 0x0FF8, payload) + ac3Burst(noise(4, 5));
   Extraction e = run(SARVIK, data);
   EXPECT_EQ(e.run.out, found(1, 3) + dataType("Dolby Digital (AC-3)") + summary(2, 515));
   EXPECT_EQ(e.output, swapped(payload, 511) + swapped(noise(4, 5), 4));
@@ -83,9 +82,9 @@ TEST(Headers, OddOffsetsAndOddLengths) {
 
 TEST(Headers, PausesAreReportedButNeitherCountedNorWritten) {
   // A header pattern inside a pause payload is found: the scan walks through it.
-  const Bytes inner = ac3(noise(8, 6));
-  const Bytes data =
-      ac3(noise(16, 7)) + burst(0x0003, uint16_t(inner.size() * 8), inner) + ac3(noise(16, 8));
+  const Bytes inner = ac3Burst(noise(8, 6));
+  const Bytes data = ac3Burst(noise(16, 7)) + burst(0x0003, uint16_t(inner.size() * 8), inner) +
+                     ac3Burst(noise(16, 8));
   Extraction e = run(SARVIK, data);
   const std::string ac3Label = dataType("Dolby Digital (AC-3)");
   EXPECT_EQ(e.run.out, found(1, 0) + ac3Label + sjis("データタイプ: ポーズ\n") + found(2, 48) +
@@ -102,8 +101,8 @@ TEST(Headers, PausesAreReportedButNeitherCountedNorWritten) {
 }
 
 TEST(Headers, HeaderInsideAnExtractedPayloadIsNotFound) {
-  const Bytes inner = ac3(noise(8, 9));
-  Extraction e = run(SARVIK, ac3(inner));
+  const Bytes inner = ac3Burst(noise(8, 9));
+  Extraction e = run(SARVIK, ac3Burst(inner));
   EXPECT_EQ(e.run.out, found(1, 0) + dataType("Dolby Digital (AC-3)") + summary(1, 24));
 }
 
@@ -128,7 +127,7 @@ TEST(BlockEnds, SplitPayloadTrace) {
   // held back as the first byte of a cut word.
   const size_t start = kBlock - 16 - 1001;
   const Bytes payload = noise(1536, 13);
-  const Bytes data = Bytes(start, '\0') + ac3(payload) + Bytes(100, '\0');
+  const Bytes data = Bytes(start, '\0') + ac3Burst(payload) + Bytes(100, '\0');
   Extraction d = run(SARVIKD, data);
   EXPECT_EQ(d.run.out, readTrace(262144) + headerTrace(1, 1536) + found(1, long(start)) +
                            dataType("Dolby Digital (AC-3)") + writeTrace(1000, 0) +
@@ -139,7 +138,7 @@ TEST(BlockEnds, SplitPayloadTrace) {
 
 TEST(BlockEnds, HeaderEndingAtTheBlockEndWritesNothingFirst) {
   const Bytes payload = noise(1536, 14);
-  const Bytes data = Bytes(kBlock - 16, '\0') + ac3(payload);
+  const Bytes data = Bytes(kBlock - 16, '\0') + ac3Burst(payload);
   Extraction d = run(SARVIKD, data);
   EXPECT_EQ(d.run.out, readTrace(262144) + headerTrace(1, 1536) + found(1, long(kBlock - 16)) +
                            dataType("Dolby Digital (AC-3)") + writeTrace(0, 0) + readTrace(262144) +
@@ -149,7 +148,7 @@ TEST(BlockEnds, HeaderEndingAtTheBlockEndWritesNothingFirst) {
 TEST(BlockEnds, HeaderCutByTheBlockEndIsFoundInTheNextPass) {
   const Bytes payload = noise(64, 15);
   const size_t start = kBlock - 10;
-  Extraction d = run(SARVIKD, Bytes(start, '\0') + ac3(payload));
+  Extraction d = run(SARVIKD, Bytes(start, '\0') + ac3Burst(payload));
   // The scan stopped 15 bytes before the end: those are carried.
   EXPECT_EQ(d.run.out, readTrace(262144) + readTrace(262144 - 15) + headerTrace(1, 64) +
                            found(1, long(start)) + dataType("Dolby Digital (AC-3)") +
@@ -160,7 +159,7 @@ TEST(BlockEnds, CarriedTailAfterABurstEndingNearTheBlockEnd) {
   // The payload ends 5 bytes before the end of the block.
   const Bytes payload = noise(100, 16);
   const size_t start = kBlock - 5 - 116;
-  Extraction d = run(SARVIKD, Bytes(start, '\0') + ac3(payload) + Bytes(50, '\0'));
+  Extraction d = run(SARVIKD, Bytes(start, '\0') + ac3Burst(payload) + Bytes(50, '\0'));
   EXPECT_EQ(d.run.out, readTrace(262144) + headerTrace(1, 100) + found(1, long(start)) +
                            dataType("Dolby Digital (AC-3)") + writeTrace(100, 0) +
                            readTrace(262139) + readTrace(262144 - 15) + summary(1, 100));
@@ -169,13 +168,13 @@ TEST(BlockEnds, CarriedTailAfterABurstEndingNearTheBlockEnd) {
 TEST(Truncation, PayloadRunningPastTheEnd) {
   const Bytes payload = noise(1536, 17);
   // Cut within the header's own block: the part present, no truncation line.
-  Extraction same = run(SARVIK, Bytes(100, '\0') + ac3(payload).substr(0, 16 + 700));
+  Extraction same = run(SARVIK, Bytes(100, '\0') + ac3Burst(payload).substr(0, 16 + 700));
   EXPECT_EQ(same.run.out, found(1, 100) + dataType("Dolby Digital (AC-3)") + summary(1, 700));
   EXPECT_EQ(same.output, swapped(payload, 700));
 
   // Cut in the block after the header's: the truncation line comes first.
   const size_t start = kBlock - 16 - 200;
-  Extraction later = run(SARVIKD, Bytes(start, '\0') + ac3(payload).substr(0, 16 + 700));
+  Extraction later = run(SARVIKD, Bytes(start, '\0') + ac3Burst(payload).substr(0, 16 + 700));
   EXPECT_EQ(later.run.out, readTrace(262144) + headerTrace(1, 1536) + found(1, long(start)) +
                                dataType("Dolby Digital (AC-3)") + writeTrace(200, 0) +
                                readTrace(262144) + kTruncated + remainingTrace(500, 200) +
@@ -194,7 +193,7 @@ TEST(Traces, RunWithoutBursts) {
 TEST(Chunks, BurstsAfterTheDataChunkAreExtractedToo) {
   const Bytes payload = noise(32, 18);
   const Bytes wav = riffWave(chunk("fmt ", fmtBody(1, 2, 16)) + chunk("data", Bytes(7, '\0')) +
-                             chunk("LIST", ac3(payload)));
+                             chunk("LIST", ac3Burst(payload)));
   Extraction e = extract(SARVIK, wav);
   // Offset: 7 data bytes, the pad byte, then the LIST header.
   EXPECT_EQ(e.run.out, found(1, 16) + dataType("Dolby Digital (AC-3)") + summary(1, 32));

@@ -14,13 +14,6 @@ using namespace testsupport;
 
 namespace {
 
-const std::string kInputNotOpened = sjis("読み取りファイルが開けませんでした。\n");
-const std::string kOutputNotCreated = sjis("書き込みファイルが開けませんでした。\n");
-
-Bytes ac3Burst(const Bytes& payload) {
-  return burst(0x0001, uint16_t(payload.size() * 8), payload);
-}
-
 TEST(Usage, WrongArgumentCountPrintsUsageAndFails) {
   const TempDir dir;
   for (std::vector<std::string> extra :

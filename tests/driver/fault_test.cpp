@@ -20,10 +20,6 @@ using namespace testsupport;
 
 namespace {
 
-const std::string kReadError = sjis("読み取りエラーです\n");
-const std::string kWriteError = sjis("書き込みエラーです\n");
-const std::string kInputNotOpened = sjis("読み取りファイルが開けませんでした。\n");
-
 // 40 AC-3 bursts of 1536 bytes every 6144 bytes: 245,760 data bytes.
 Bytes ac3Stream(Bytes* expected) {
   Bytes data;
@@ -194,7 +190,7 @@ TEST(Faults, UnreadableInputAndReadOnlyOutputDirectory) {
   mkdir((dir / "ro").c_str(), 0555);
   Outcome readOnly = runProgram(program, {program, dir / "in.wav", dir / "ro/out"}, asUser);
   EXPECT_EQ(readOnly.status, 1);
-  EXPECT_EQ(readOnly.err, sjis("書き込みファイルが開けませんでした。\n"));
+  EXPECT_EQ(readOnly.err, kOutputNotCreated);
 #endif
 }
 

@@ -58,17 +58,20 @@ SystemFile* openRead(const char* path) {
 
 SystemFile* create(const char* path) { return output = system.create(path); }
 
+// n cut to at most chunk bytes and to what lies before failAt, done bytes
+// having moved: -1 once done has reached failAt. Settings below 0 are unset.
+long long limited(uint32_t n, long long chunk, long long failAt, long long done) {
+  long long allowed = chunk > 0 ? std::min<long long>(n, chunk) : n;
+  if (failAt < 0) return allowed;
+  return done >= failAt ? -1 : std::min(allowed, failAt - done);
+}
+
 long readSome(SystemFile* file, void* buffer, uint32_t n) {
   if (file != input) return system.readSome(file, buffer, n);
   if (interrupted()) return kInterrupted;
-  if (const long long chunk = settings().readChunk; chunk > 0) {
-    n = uint32_t(std::min<long long>(n, chunk));
-  }
-  if (const long long failAt = settings().failReadAt; failAt >= 0) {
-    if (inputPos >= failAt) return -1;
-    n = uint32_t(std::min<long long>(n, failAt - inputPos));
-  }
-  const long got = system.readSome(file, buffer, n);
+  const long long allowed = limited(n, settings().readChunk, settings().failReadAt, inputPos);
+  if (allowed < 0) return -1;
+  const long got = system.readSome(file, buffer, uint32_t(allowed));
   if (got > 0) inputPos += got;
   return got;
 }
@@ -77,14 +80,9 @@ long writeSome(SystemFile* file, const void* data, uint32_t n) {
   if (file != output) return system.writeSome(file, data, n);
   if (interrupted()) return kInterrupted;
   if (settings().writeNoProgress == 1) return 0;
-  if (const long long chunk = settings().writeChunk; chunk > 0) {
-    n = uint32_t(std::min<long long>(n, chunk));
-  }
-  if (const long long failAt = settings().failWriteAt; failAt >= 0) {
-    if (accepted >= failAt) return -1;
-    n = uint32_t(std::min<long long>(n, failAt - accepted));
-  }
-  const long done = system.writeSome(file, data, n);
+  const long long allowed = limited(n, settings().writeChunk, settings().failWriteAt, accepted);
+  if (allowed < 0) return -1;
+  const long done = system.writeSome(file, data, uint32_t(allowed));
   if (done > 0) accepted += done;
   return done;
 }
@@ -96,17 +94,14 @@ int64_t seek(SystemFile* file, int64_t offset) {
   return at;
 }
 
-int64_t size(SystemFile* file) { return system.size(file); }
-
 bool close(SystemFile* file) {
   const bool closed = system.close(file);
   if (file == output && settings().failClose == 1) return false;
   return closed;
 }
 
-bool sameFile(const char* pathA, const char* pathB) { return system.sameFile(pathA, pathB); }
-
-const FileOps kFaultyFileOps = {openRead, create, readSome, writeSome, seek, size, close, sameFile};
+const FileOps kFaultyFileOps = {openRead, create,      readSome, writeSome,
+                                seek,     system.size, close,    system.sameFile};
 
 }  // namespace
 

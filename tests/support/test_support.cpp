@@ -35,6 +35,10 @@ Bytes burst(uint16_t pc, uint16_t pd, const Bytes& payload) {
   return Bytes(8, '\0') + le16(0xF872) + le16(0x4E1F) + le16(pc) + le16(pd) + payload;
 }
 
+Bytes ac3Burst(const Bytes& payload) {
+  return burst(0x0001, uint16_t(payload.size() * 8), payload);
+}
+
 Bytes swapped(const Bytes& p, size_t length) {
   Bytes out(length, '\0');
   for (size_t k = 0; k < length; ++k) out[k] = p.at(k ^ 1);
@@ -52,6 +56,11 @@ Bytes noise(size_t n, uint32_t seed) {
   }
   return b;
 }
+
+const std::string kInputNotOpened = sjis("読み取りファイルが開けませんでした。\n");
+const std::string kOutputNotCreated = sjis("書き込みファイルが開けませんでした。\n");
+const std::string kReadError = sjis("読み取りエラーです\n");
+const std::string kWriteError = sjis("書き込みエラーです\n");
 
 std::string found(long long n, long long offset) {
   return sjis(std::to_string(n) + "つ目のヘッダが" + std::to_string(offset) +

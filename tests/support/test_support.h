@@ -33,8 +33,13 @@ Bytes swapped(const Bytes& filePayload, size_t length);
 // Deterministic pseudo-random bytes.
 Bytes noise(size_t n, uint32_t seed);
 
+// An AC-3 burst (Pc 0x0001) whose length code is the payload's size in bits.
+Bytes ac3Burst(const Bytes& payload);
+
 // The UTF-8 text converted to Shift_JIS (CP932).
 std::string sjis(const std::string& utf8);
+// The failure messages the tests look for, in Shift_JIS.
+extern const std::string kInputNotOpened, kOutputNotCreated, kReadError, kWriteError;
 // The expected header-found and summary report lines, in Shift_JIS.
 std::string found(long long n, long long offset);
 std::string summary(long long frames, long long bytes);
