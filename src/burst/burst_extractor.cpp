@@ -185,7 +185,11 @@ ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputFile* 
   bool holdPending = false;
   bool headerReported = false;
 
-  // Swapped straight into the output's buffer.
+  // Swapped straight into the output's buffer. Full buffers are written
+  // while the scan goes on, but a report line waits for the writes of the
+  // payloads before it (outputSettled), and a failed one stops the loop
+  // before the line: the lines and the writes come as if each write were made
+  // at once.
   auto writePayload = [&](const uint8_t* payload, int32_t n) {
     bytesWritten += n;
     uint8_t* room = outputReserve(output, static_cast<uint32_t>(n));
@@ -204,10 +208,16 @@ ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputFile* 
       holdPending = false;
     }
     const int32_t wanted = blockSize - carry;
-    if constexpr (kDiagnostic) fprintf(report, report::kTraceRead, wanted);
+    if constexpr (kDiagnostic) {
+      if (!outputSettled(output)) return ExtractResult::writeFailed;
+      fprintf(report, report::kTraceRead, wanted);
+    }
     const uint8_t* fresh = nullptr;
     const int32_t got = source.next(wanted, &fresh);
-    if (got < 0) return ExtractResult::readFailed;
+    // A write that failed before the read comes first.
+    if (got < 0) {
+      return outputSettled(output) ? ExtractResult::readFailed : ExtractResult::writeFailed;
+    }
     if (got == 0) {
       if (!outputFlush(output)) return ExtractResult::writeFailed;
       fprintf(report, report::kSummary, burstCount, bytesWritten);
@@ -221,6 +231,7 @@ ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputFile* 
       pending = false;
       const bool complete = size >= padded(remaining);
       const int32_t n = complete ? remaining : size & ~1;
+      if ((kDiagnostic || !complete) && !outputSettled(output)) return ExtractResult::writeFailed;
       if (!complete) fputs(report::kTruncated, report);
       if constexpr (kDiagnostic) {
         fprintf(report, report::kTraceRemaining, n, bytesWritten, bytesWritten);
@@ -237,6 +248,9 @@ ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputFile* 
       const int32_t length = (header[14] | header[15] << 8) >> 3;
 
       ++burstCount;
+      if ((kDiagnostic || !headerReported || type != currentType) && !outputSettled(output)) {
+        return ExtractResult::writeFailed;
+      }
       if constexpr (kDiagnostic) {
         fprintf(report, report::kTraceHeader, header[13], header[12], length);
       }

@@ -174,4 +174,33 @@ TEST(Reference, AReadFailureStopsTheLoopAtOnce) {
   }
 }
 
+// The output is written in another thread while the scan goes on, but a
+// failed write still stops the loop where it came: no report line follows it,
+// not even after a read that fails next.
+TEST(Reference, AWriteFailureStopsTheLoopWhereItCame) {
+  // The 683rd burst fills the output's first megabyte; the type changes later.
+  Bytes data;
+  for (uint32_t i = 0; i < 700; ++i) {
+    data += burst(0x0001, 0x3000, noise(1536, i)) + Bytes(6144 - 16 - 1536, '\0');
+  }
+  data += burst(0x0005, 0x1000, noise(512, 1));
+  const std::string lastLine[] = {sjis("データタイプ: Dolby Digital (AC-3)\n"),
+                                  "offset=1047552 (ffc00)\n"};
+  for (const bool diagnostic : {false, true}) {
+    const std::string full = runLoop(data, kBlockSize, {}, diagnostic).report;
+    const std::string& last = lastLine[diagnostic];
+    // The burst lies in the 16th read; the 17th fails.
+    for (const int failingRead : {-1, 16}) {
+      Reads reads;
+      reads.failing = failingRead;
+      reads.failingWrite = 0;
+      const LoopRun got = runLoop(data, kBlockSize, reads, diagnostic);
+      EXPECT_EQ(got.result, ExtractResult::writeFailed) << diagnostic << failingRead;
+      EXPECT_EQ(got.report, full.substr(0, full.find(last) + last.size()))
+          << diagnostic << failingRead;
+      EXPECT_EQ(got.output, "");
+    }
+  }
+}
+
 }  // namespace

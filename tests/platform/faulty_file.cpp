@@ -42,13 +42,16 @@ SystemFile* input = nullptr;
 SystemFile* output = nullptr;
 long long inputPos = 0;
 long long accepted = 0;
-bool interruptNext = true;
+// One for the reads and one for the writes, which the output's writer
+// thread makes.
+bool readInterruptNext = true;
+bool writeInterruptNext = true;
 
 // True every other call while SARVIK_INTERRUPT is set.
-bool interrupted() {
+bool interrupted(bool& next) {
   if (settings().interrupt != 1) return false;
-  interruptNext = !interruptNext;
-  return !interruptNext;
+  next = !next;
+  return !next;
 }
 
 SystemFile* openRead(const char* path) {
@@ -68,7 +71,7 @@ long long limited(uint32_t n, long long chunk, long long failAt, long long done)
 
 long readSome(SystemFile* file, void* buffer, uint32_t n) {
   if (file != input) return system.readSome(file, buffer, n);
-  if (interrupted()) return kInterrupted;
+  if (interrupted(readInterruptNext)) return kInterrupted;
   const long long allowed = limited(n, settings().readChunk, settings().failReadAt, inputPos);
   if (allowed < 0) return -1;
   const long got = system.readSome(file, buffer, uint32_t(allowed));
@@ -78,7 +81,7 @@ long readSome(SystemFile* file, void* buffer, uint32_t n) {
 
 long writeSome(SystemFile* file, const void* data, uint32_t n) {
   if (file != output) return system.writeSome(file, data, n);
-  if (interrupted()) return kInterrupted;
+  if (interrupted(writeInterruptNext)) return kInterrupted;
   if (settings().writeNoProgress == 1) return 0;
   const long long allowed = limited(n, settings().writeChunk, settings().failWriteAt, accepted);
   if (allowed < 0) return -1;

@@ -42,8 +42,10 @@ class ScriptedSource final : public BlockSource {
 // The output in memory: the runner puts these operations in place of the
 // system's for the run.
 std::string* memoryOutput = nullptr;
+int writesToFail = -1;  // the writes left before the one that fails
 SystemFile* createInMemory(const char*) { return reinterpret_cast<SystemFile*>(memoryOutput); }
 long writeToMemory(SystemFile*, const void* data, uint32_t n) {
+  if (writesToFail-- == 0) return -1;
   memoryOutput->append(static_cast<const char*>(data), n);
   return long(n);
 }
@@ -61,6 +63,7 @@ LoopRun runLoop(const Bytes& stream, int32_t blockSize, const Reads& reads, bool
   memory.writeSome = writeToMemory;
   memory.close = closeMemory;
   memoryOutput = &run.output;
+  writesToFail = reads.failingWrite;
   const FileOps* const saved = fileOps;
   fileOps = &memory;
   ScriptedSource source(stream, reads, &run.readEnds);

@@ -13,7 +13,8 @@ struct Reads {
   // Each read delivers at most this many bytes, taken in turn and cycled;
   // none: as many as the loop asks for.
   std::vector<int32_t> sizes;
-  int failing = -1;  // this read, counted from 0, fails
+  int failing = -1;       // this read, counted from 0, fails
+  int failingWrite = -1;  // and this write of the output
 };
 
 struct LoopRun {
