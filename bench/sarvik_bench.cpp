@@ -1,9 +1,6 @@
 // Measures sarvik against the I/O floor, in the same run: for each generated
 // input and each round, the times of
-//   sarvik     the program, `sarvik in.wav out`: large reads, blocks scanned
-//              where they lie;
-//   read path  the same loop in this process over one read per block into a
-//              read area, as the program read before;
+//   sarvik     the program, `sarvik in.wav out`;
 //   floor      a plain sequential read of the input plus a plain write of the
 //              same output size, 1 MiB at a time;
 //   ffmpeg     its IEC 61937 demuxer, where ffmpeg is on the PATH;
@@ -28,10 +25,6 @@
 #include <functional>
 #include <string>
 #include <vector>
-
-#include "burst/burst_extractor.h"
-#include "platform/output_file.h"
-#include "wav/wav_reader.h"
 
 namespace {
 
@@ -149,41 +142,6 @@ double floorRun(const std::string& in, const std::string& out, uint64_t outBytes
   return seconds(start);
 }
 
-// One read per block, into a read area just after the carried bytes.
-class BlockReads final : public BlockSource {
- public:
-  explicit BlockReads(WavReader& reader)
-      : reader_(reader), area_(static_cast<uint8_t*>(std::aligned_alloc(64, 64 + kBlockSize))) {}
-  ~BlockReads() override { std::free(area_); }
-  int32_t next(int32_t wanted, const uint8_t** at) override {
-    std::memmove(area_ + 64 - 16, area_ + 64 + last_ - 16, 16);
-    const int32_t got = reader_.read(wanted, area_ + 64);
-    last_ = std::max(got, 0);
-    *at = area_ + 64;
-    return got;
-  }
-
- private:
-  WavReader& reader_;
-  uint8_t* area_;
-  int32_t last_ = 0;
-};
-
-double readPathRun(const std::string& in, const std::string& out) {
-  auto start = Clock::now();
-  WavReader reader;
-  FILE* report = std::fopen("/dev/null", "w");
-  if (reader.open(in.c_str()) != 1 || reader.seekData(0) != 1 || !report) std::abort();
-  OutputFile* output = outputCreate(out.c_str());
-  BlockReads source(reader);
-  if (extractBursts<false>(source, kBlockSize, output, report) != ExtractResult::ended ||
-      !outputClose(output)) {
-    std::fprintf(stderr, "read path failed\n");
-  }
-  std::fclose(report);
-  return seconds(start);
-}
-
 // Runs argv with standard output and error to /dev/null.
 double programRun(const std::vector<std::string>& args, long* maxRssKiB) {
   std::vector<char*> argv;
@@ -251,10 +209,9 @@ int main(int argc, char** argv) {
   const uint64_t bytes = mib << 20;
   const char* names[] = {"(a) real AC-3, 192 kbit/s", "(b) silence", "(c) PCM noise",
                          "(d) sync byte every other byte", "(e) dense short bursts"};
-  std::printf("%-31s %9s %11s %9s %9s %9s %9s %9s\n", "input", "sarvik s", "sarvik GB/s",
-              "read path", "floor", "ffmpeg", "baseline", "peak KiB");
-  std::printf("%-31s %9s %11s %9s %9s %9s %9s %9s\n", "", "", "", "(ratios to sarvik's time)", "",
-              "", "", "");
+  std::printf("%-31s %9s %11s %9s %9s %9s %9s\n", "input", "sarvik s", "sarvik GB/s", "floor",
+              "ffmpeg", "baseline", "peak KiB");
+  std::printf("%-31s %9s %11s %9s\n", "", "", "", "(ratios to sarvik's time)");
   for (char kind : kinds) {
     if (kind < 'a' || kind > 'e') continue;
     const std::string in = dir + "/sarvik-bench-" + kind + ".wav";
@@ -272,7 +229,6 @@ int main(int argc, char** argv) {
         [&] {
           return programRun({SARVIK, in, out}, &rss);
         },
-        [&] { return readPathRun(in, other); },
         [&] { return floorRun(in, other, outBytes); },
     };
     if (ffmpeg && kind == 'a') {
@@ -297,18 +253,17 @@ int main(int argc, char** argv) {
       tool.push_back(times[0]);
       for (size_t k = 1; k < runs.size(); ++k) ratios[k].push_back(times[k] / times[0]);
     }
-    const std::vector<double>& readPath = ratios[1];
-    const std::vector<double>& io = ratios[2];
+    const std::vector<double>& io = ratios[1];
     const std::vector<double> none;
-    const std::vector<double>& ff = ffmpeg && kind == 'a' ? ratios[3] : none;
+    const std::vector<double>& ff = ffmpeg && kind == 'a' ? ratios[2] : none;
     const std::vector<double>& base = baseline.empty() ? none : ratios.back();
     auto ratio = [](const std::vector<double>& v) {
       return v.empty() ? std::string("-") : std::to_string(median(v)).substr(0, 5);
     };
     const double t = median(tool);
-    std::printf("%-31s %9.3f %11.2f %9s %9s %9s %9s %9ld\n", names[kind - 'a'], t,
-                double(bytes) / t / 1e9, ratio(readPath).c_str(), ratio(io).c_str(),
-                ratio(ff).c_str(), ratio(base).c_str(), rss);
+    std::printf("%-31s %9.3f %11.2f %9s %9s %9s %9ld\n", names[kind - 'a'], t,
+                double(bytes) / t / 1e9, ratio(io).c_str(), ratio(ff).c_str(), ratio(base).c_str(),
+                rss);
     std::fflush(stdout);
     unlink(in.c_str());
     unlink(out.c_str());

@@ -14,9 +14,6 @@
 namespace {
 
 constexpr int32_t kHeaderSize = 16;
-// The programs read the file in pieces of this size: fewer, larger reads
-// than one per block, and no copy of a block once it is in.
-constexpr int32_t kReadSize = 1 << 20;
 constexpr int kPauseType = 3;
 
 // Eight zero bytes, then the sync words Pa = 0xF872 and Pb = 0x4E1F, little-endian.
@@ -142,33 +139,22 @@ bool useWideSearch = false;
 
 ReaderSource::ReaderSource(WavReader& reader, int32_t largestWanted)
     : reader_(reader),
-      // Room for the bytes kept from the last read (the 16 delivered last
-      // and fewer than largestWanted not yet delivered), then the read, whose
-      // target is 64-byte aligned: the system copies into aligned memory
-      // several times faster.
-      buffer_(new (std::nothrow) uint8_t[kHeaderSize + largestWanted + kReadSize + 63]) {
+      // Room for the 16 bytes delivered last, then the read, whose target is
+      // 64-byte aligned: the system copies into aligned memory faster.
+      buffer_(new (std::nothrow) uint8_t[kHeaderSize + largestWanted + 63]()) {
   if (!buffer_) return;
-  const auto room = reinterpret_cast<uintptr_t>(buffer_.get()) + kHeaderSize + largestWanted;
+  const auto room = reinterpret_cast<uintptr_t>(buffer_.get()) + kHeaderSize;
   target_ = reinterpret_cast<uint8_t*>(room + (64 - room % 64) % 64);
-  next_ = end_ = target_;
 }
 
 int32_t ReaderSource::next(int32_t wanted, const uint8_t** at) {
-  if (end_ - next_ < wanted && last_ > 0) {
-    // Keep what is not yet delivered, and the 16 bytes before it, just in
-    // front of the next read.
-    const int32_t kept = static_cast<int32_t>(end_ - next_);
-    std::memmove(target_ - kept - kHeaderSize, next_ - kHeaderSize,
-                 static_cast<size_t>(kept + kHeaderSize));
-    next_ = target_ - kept;
-    last_ = reader_.read(kReadSize, target_);
-    end_ = target_ + std::max(last_, 0);
-  }
-  const int32_t got = static_cast<int32_t>(std::min<ptrdiff_t>(wanted, end_ - next_));
-  *at = next_;
-  next_ += got;
-  // A read that came up short, or failed, ends the data after what it gave.
-  return got > 0 ? got : std::min(last_, 0);
+  // The 16 bytes delivered last (fewer at the start) move to just before
+  // the read.
+  std::memmove(target_ - kHeaderSize, target_ + delivered_ - kHeaderSize, kHeaderSize);
+  const int32_t got = reader_.read(wanted, target_);
+  delivered_ = std::max(got, 0);
+  *at = target_;
+  return got;
 }
 
 template <bool kDiagnostic>

@@ -57,7 +57,7 @@ TEST(Faults, ReadFailingPartWayKeepsWhatWasWritten) {
 
 // Reads and writes that the system cuts short or interrupts are continued:
 // the run is the same as without them. A burst straddles the end of the
-// first large read.
+// fourth block.
 TEST(Faults, ShortAndInterruptedReadsAndWritesAreContinued) {
   Bytes expected;
   Bytes data = ac3Stream(&expected);
