@@ -3,6 +3,8 @@
 // quits, resource limits. A clear message or a complete run, never a hang, a
 // silent death or a destroyed file.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "test_support.h"
 
@@ -31,8 +33,10 @@ const Capture& many() {
 }
 
 // Runs the bash command with $0 the program, $1 the input and $2 the output.
-Outcome shell(const std::string& command, const char* program, const TempDir& dir) {
-  return runProgram("/bin/bash", {"/bin/bash", "-c", command, program, dir / "in.wav", dir / "o"});
+Outcome shell(const std::string& command, const std::string& program, const TempDir& dir,
+              const RunOptions& options = {}) {
+  return runProgram("/bin/bash", {"/bin/bash", "-c", command, program, dir / "in.wav", dir / "o"},
+                    options);
 }
 
 TEST(Surroundings, ClosedStandardDescriptorsNeverTakeTheFiles) {
@@ -98,6 +102,28 @@ TEST(Surroundings, LittleMemoryOrStackLeavesAnExistingOutputAlone) {
   Outcome smallStack = shell("ulimit -s 256; \"$0\" \"$1\" \"$2\"", SARVIK, dir);
   EXPECT_EQ(smallStack.status, 0);
   EXPECT_EQ(readFile(dir / "o"), swapped(p1, 1536) + swapped(p2, 1536));
+}
+
+// With no thread to spare (ulimit -u, as a user other than root, who is
+// exempt), each full buffer is written as it fills: the same output, and the
+// same write error.
+TEST(Surroundings, NoThreadToSpareWritesInTurn) {
+  const Capture& c = many();
+  const TempDir dir;
+  chmod(dir.path().c_str(), 0777);
+  const std::string program = dir / "sarvik";
+  writeFile(program, readFile(SARVIK));
+  chmod(program.c_str(), 0755);
+  writeFile(dir / "in.wav", c.wav);
+  RunOptions asUser;
+  asUser.uid = geteuid() == 0 ? 65534 : -1;
+  Outcome run = shell("ulimit -u 1 && exec \"$0\" \"$1\" \"$2\"", program, dir, asUser);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(readFile(dir / "o"), c.output);
+  Outcome limited = shell("ulimit -u 1 -f 1024 && exec \"$0\" \"$1\" \"$2\"", program, dir, asUser);
+  EXPECT_EQ(limited.status, 1);
+  EXPECT_EQ(limited.err, kWriteError);
+  EXPECT_EQ(readFile(dir / "o"), c.output.substr(0, 1 << 20));
 }
 
 }  // namespace
