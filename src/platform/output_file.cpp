@@ -10,18 +10,18 @@ struct OutputFile {
   SystemFile* file;
   uint8_t* filling;  // the buffer that payloads go into
   uint32_t used;
-  bool failed;  // a write has failed: nothing more is written
   // The writer thread writes one buffer while the other fills. Without one
   // (it could not be started) each buffer is written when it is handed over.
   bool threaded;
   pthread_t writer;
   pthread_mutex_t lock;
   pthread_cond_t changed;
-  // Under lock: the buffer handed over and not yet written, or null; whether
-  // a write has failed; whether the writer is to end.
+  // Under lock while the writer runs: the buffer handed over and not yet
+  // written, or null; whether a write has failed (then nothing more is
+  // written); whether the writer is to end.
   const uint8_t* handed;
   uint32_t handedSize;
-  bool writeFailed;
+  bool failed;
   bool ending;
   uint8_t buffers[2][kOutputBufferSize];
 };
@@ -42,7 +42,7 @@ void* writeHanded(void* context) {
     pthread_mutex_unlock(&output->lock);
     const bool written = fileWriteAll(output->file, data, n);
     pthread_mutex_lock(&output->lock);
-    output->writeFailed = output->writeFailed || !written;
+    output->failed = output->failed || !written;
     output->handed = nullptr;
     pthread_cond_broadcast(&output->changed);
   }
@@ -79,11 +79,10 @@ void stopWriter(OutputFile* output) {
 // Waits until the writer holds no buffer; under lock.
 void waitForWriter(OutputFile* output) {
   while (output->handed) pthread_cond_wait(&output->changed, &output->lock);
-  output->failed = output->failed || output->writeFailed;
 }
 
 // Hands the filled bytes over and fills the other buffer. False when a write
-// has failed, this one or one before.
+// is known to have failed: one before, or without the writer thread this one.
 bool handOver(OutputFile* output) {
   const uint8_t* const data = output->filling;
   const uint32_t n = output->used;
@@ -95,14 +94,15 @@ bool handOver(OutputFile* output) {
   }
   pthread_mutex_lock(&output->lock);
   waitForWriter(output);
-  if (!output->failed && n > 0) {
+  const bool written = !output->failed;
+  if (written && n > 0) {
     output->handed = data;
     output->handedSize = n;
     pthread_cond_broadcast(&output->changed);
     output->filling = data == output->buffers[0] ? output->buffers[1] : output->buffers[0];
   }
   pthread_mutex_unlock(&output->lock);
-  return !output->failed;
+  return written;
 }
 
 }  // namespace
@@ -114,9 +114,8 @@ OutputFile* outputCreate(const char* path) {
   if (!output) return nullptr;
   output->filling = output->buffers[0];
   output->used = 0;
-  output->failed = false;
   output->handed = nullptr;
-  output->writeFailed = output->ending = false;
+  output->failed = output->ending = false;
   output->threaded = startWriter(output);
   output->file = fileOps->create(path);
   if (!output->file) {
@@ -135,12 +134,12 @@ uint8_t* outputReserve(OutputFile* output, uint32_t n) {
 void outputCommit(OutputFile* output, uint32_t n) { output->used += n; }
 
 bool outputSettled(OutputFile* output) {
-  if (output->threaded) {
-    pthread_mutex_lock(&output->lock);
-    waitForWriter(output);
-    pthread_mutex_unlock(&output->lock);
-  }
-  return !output->failed;
+  if (!output->threaded) return !output->failed;
+  pthread_mutex_lock(&output->lock);
+  waitForWriter(output);
+  const bool written = !output->failed;
+  pthread_mutex_unlock(&output->lock);
+  return written;
 }
 
 bool outputFlush(OutputFile* output) { return handOver(output) && outputSettled(output); }
