@@ -47,30 +47,58 @@ int32_t firstHeader(const uint8_t* block, int32_t p, uint64_t mask) {
   return -1;
 }
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-#define SARVIK_AVX2 1
-// Sixty-four offsets at a time in two 32-byte vectors, where the processor
-// has them; as findHeader otherwise.
-__attribute__((target("avx2"))) int32_t findHeaderAvx2(const uint8_t* block, int32_t p,
-                                                       int32_t last) {
-  const __m256i pa0 = _mm256_set1_epi8(static_cast<char>(kPreamble[8]));
-  const __m256i pa1 = _mm256_set1_epi8(static_cast<char>(kPreamble[9]));
+// The first offset p in [from, last] at which a header starts, or last + 1,
+// sixty-four offsets at a time: paMask(at) has bit i set when both Pa bytes
+// lie at at + i, and only those offsets are compared in full. The loads stay
+// within the block (p + 63 <= last = size - 16). Inlined into each caller,
+// so that paMask is compiled for the caller's processor.
+template <uint64_t (*paMask)(const uint8_t*)>
+__attribute__((always_inline)) inline int32_t findHeaderWith(const uint8_t* block, int32_t p,
+                                                             int32_t last) {
   for (; p + 63 <= last; p += 64) {
-    const uint8_t* at = block + p + 8;
-    const __m256i low = _mm256_and_si256(
-        _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at)), pa0),
-        _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 1)), pa1));
-    const __m256i high = _mm256_and_si256(
-        _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32)), pa0),
-        _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 33)), pa1));
-    const uint64_t mask = static_cast<uint32_t>(_mm256_movemask_epi8(low)) |
-                          static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(high)))
-                              << 32;
+    const uint64_t mask = paMask(block + p + 8);
     if (mask == 0) continue;
     const int32_t found = firstHeader(block, p, mask);
     if (found >= 0) return found;
   }
   return findHeaderBytewise(block, p, last);
+}
+
+#if defined(__SSE2__)
+// In four 16-byte vectors.
+uint64_t paMask16(const uint8_t* at) {
+  const __m128i pa0 = _mm_set1_epi8(static_cast<char>(kPreamble[8]));
+  const __m128i pa1 = _mm_set1_epi8(static_cast<char>(kPreamble[9]));
+  auto bits = [&](int32_t i) {
+    const __m128i b0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + i));
+    const __m128i b1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + i + 1));
+    return static_cast<uint64_t>(
+               _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(b0, pa0), _mm_cmpeq_epi8(b1, pa1))))
+           << i;
+  };
+  return bits(0) | bits(16) | bits(32) | bits(48);
+}
+#endif
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define SARVIK_AVX2 1
+// In two 32-byte vectors, where the processor has them.
+__attribute__((target("avx2"))) inline uint64_t paMask32(const uint8_t* at) {
+  const __m256i pa0 = _mm256_set1_epi8(static_cast<char>(kPreamble[8]));
+  const __m256i pa1 = _mm256_set1_epi8(static_cast<char>(kPreamble[9]));
+  const __m256i low = _mm256_and_si256(
+      _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at)), pa0),
+      _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 1)), pa1));
+  const __m256i high = _mm256_and_si256(
+      _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32)), pa0),
+      _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 33)), pa1));
+  return static_cast<uint32_t>(_mm256_movemask_epi8(low)) |
+         static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(high))) << 32;
+}
+
+__attribute__((target("avx2"))) int32_t findHeaderAvx2(const uint8_t* block, int32_t p,
+                                                       int32_t last) {
+  return findHeaderWith<paMask32>(block, p, last);
 }
 #endif
 
@@ -80,29 +108,11 @@ int32_t findHeader(const uint8_t* block, int32_t from, int32_t last) {
 #if defined(SARVIK_AVX2)
   if (useWideSearch) return findHeaderAvx2(block, from, last);
 #endif
-  int32_t p = from;
 #if defined(__SSE2__)
-  // Sixty-four offsets at a time: only offsets whose two Pa bytes match are
-  // compared in full. The loads stay within the block (p + 63 <= last =
-  // size - 16).
-  const __m128i pa0 = _mm_set1_epi8(static_cast<char>(kPreamble[8]));
-  const __m128i pa1 = _mm_set1_epi8(static_cast<char>(kPreamble[9]));
-  auto paAt = [&](int32_t at) {  // 16 offsets from at: both Pa bytes match
-    const __m128i b0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + at + 8));
-    const __m128i b1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + at + 9));
-    return _mm_and_si128(_mm_cmpeq_epi8(b0, pa0), _mm_cmpeq_epi8(b1, pa1));
-  };
-  for (; p + 63 <= last; p += 64) {
-    const __m128i m0 = paAt(p), m1 = paAt(p + 16), m2 = paAt(p + 32), m3 = paAt(p + 48);
-    const __m128i any = _mm_or_si128(_mm_or_si128(m0, m1), _mm_or_si128(m2, m3));
-    if (_mm_movemask_epi8(any) == 0) continue;
-    auto bits = [](__m128i m) { return static_cast<uint64_t>(_mm_movemask_epi8(m)); };
-    const int32_t found =
-        firstHeader(block, p, bits(m0) | bits(m1) << 16 | bits(m2) << 32 | bits(m3) << 48);
-    if (found >= 0) return found;
-  }
+  return findHeaderWith<paMask16>(block, from, last);
+#else
+  return findHeaderBytewise(block, from, last);
 #endif
-  return findHeaderBytewise(block, p, last);
 }
 
 // 16-bit little-endian words to big-endian; of an odd count the last byte is

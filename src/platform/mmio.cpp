@@ -138,8 +138,7 @@ int32_t mmioRead(HMMIO f, void* buffer, int32_t count) {
     f->pos += done;
   }
   if (done == count) return done;
-  if (!seekSystem(f, f->pos)) return done > 0 ? done : -1;
-  const int32_t got = fileReadFull(f->file, out + done, count - done);
+  const int32_t got = seekSystem(f, f->pos) ? fileReadFull(f->file, out + done, count - done) : -1;
   if (got < 0) {
     f->systemPos = -1;
     return done > 0 ? done : -1;
