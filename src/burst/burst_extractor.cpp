@@ -178,14 +178,10 @@ ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputFile* 
   int currentType = -1;
   bool pending = false;
   int32_t remaining = 0;
-  bool holdPending = false;
   bool headerReported = false;
 
-  // Swapped straight into the output's buffer. Full buffers are written
-  // while the scan goes on, but a report line waits for the writes of the
-  // payloads before it (outputSettled), and a failed one stops the loop
-  // before the line: the lines and the writes come as if each write were made
-  // at once.
+  // Payloads are swapped straight into the output's buffer, and full buffers
+  // are written while the scan goes on.
   auto writePayload = [&](const uint8_t* payload, int32_t n) {
     bytesWritten += n;
     uint8_t* room = outputReserve(output, static_cast<uint32_t>(n));
@@ -194,31 +190,28 @@ ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputFile* 
     outputCommit(output, static_cast<uint32_t>(n));
     return true;
   };
+  // Every report line goes out through here. The payloads before it are
+  // written first, and a failed write ends the loop before the line: the
+  // report is that of one write per burst, whatever the buffer holds.
+  auto say = [&](const char* format, auto... values) {
+    if (!outputFlush(output)) return false;
+    fprintf(report, format, values...);
+    return true;
+  };
 
   for (;;) {
-    if (holdPending) {
-      // The held byte, the first of a word cut by the block end, is the last
-      // byte delivered: it already lies just before the next bytes.
-      carry = 1;
-      --streamBase;
-      holdPending = false;
-    }
     const int32_t wanted = blockSize - carry;
-    if constexpr (kDiagnostic) {
-      if (!outputSettled(output)) return ExtractResult::writeFailed;
-      fprintf(report, report::kTraceRead, wanted);
-    }
+    if (kDiagnostic && !say(report::kTraceRead, wanted)) return ExtractResult::writeFailed;
     const uint8_t* fresh = nullptr;
     const int32_t got = source.next(wanted, &fresh);
     // A write that failed before the read comes first.
-    if (got < 0) {
-      return outputSettled(output) ? ExtractResult::readFailed : ExtractResult::writeFailed;
-    }
+    if (got < 0)
+      return outputFlush(output) ? ExtractResult::readFailed : ExtractResult::writeFailed;
     if (got == 0) {
-      if (!outputFlush(output)) return ExtractResult::writeFailed;
-      fprintf(report, report::kSummary, burstCount, bytesWritten);
-      return ExtractResult::ended;
+      return say(report::kSummary, burstCount, bytesWritten) ? ExtractResult::ended
+                                                             : ExtractResult::writeFailed;
     }
+    // The carried bytes are the last ones delivered: they lie just before.
     const uint8_t* const block = fresh - carry;
     const int32_t size = got + carry;
     int32_t pos = 0;
@@ -227,10 +220,9 @@ ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputFile* 
       pending = false;
       const bool complete = size >= padded(remaining);
       const int32_t n = complete ? remaining : size & ~1;
-      if ((kDiagnostic || !complete) && !outputSettled(output)) return ExtractResult::writeFailed;
-      if (!complete) fputs(report::kTruncated, report);
-      if constexpr (kDiagnostic) {
-        fprintf(report, report::kTraceRemaining, n, bytesWritten, bytesWritten);
+      if (!complete && !say("%s", report::kTruncated)) return ExtractResult::writeFailed;
+      if (kDiagnostic && !say(report::kTraceRemaining, n, bytesWritten, bytesWritten)) {
+        return ExtractResult::writeFailed;
       }
       if (!writePayload(block, n)) return ExtractResult::writeFailed;
       pos = complete ? padded(n) : size;
@@ -244,19 +236,19 @@ ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputFile* 
       const int32_t length = (header[14] | header[15] << 8) >> 3;
 
       ++burstCount;
-      if ((kDiagnostic || !headerReported || type != currentType) && !outputSettled(output)) {
+      if (kDiagnostic && !say(report::kTraceHeader, header[13], header[12], length)) {
         return ExtractResult::writeFailed;
       }
-      if constexpr (kDiagnostic) {
-        fprintf(report, report::kTraceHeader, header[13], header[12], length);
-      }
       if (kDiagnostic || !headerReported) {
-        fprintf(report, report::kHeaderFound, burstCount, streamBase + pos);
+        if (!say(report::kHeaderFound, burstCount, streamBase + pos)) {
+          return ExtractResult::writeFailed;
+        }
         headerReported = true;
       }
       if (type != currentType) {
-        fputs(report::kDataType, report);
-        fputs(report::typeLabel(type), report);
+        if (!say("%s%s", report::kDataType, report::typeLabel(type))) {
+          return ExtractResult::writeFailed;
+        }
         currentType = type;
       }
       if (type == kPauseType) {
@@ -272,26 +264,27 @@ ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputFile* 
       if (avail < padded(length)) {
         pending = true;
         n = avail & ~1;
-        holdPending = (avail & 1) != 0;
         remaining = length - n;
       }
-      if constexpr (kDiagnostic) {
-        fprintf(report, report::kTraceWrite, n, bytesWritten, bytesWritten);
+      if (kDiagnostic && !say(report::kTraceWrite, n, bytesWritten, bytesWritten)) {
+        return ExtractResult::writeFailed;
       }
       if (!writePayload(header + kHeaderSize, n)) return ExtractResult::writeFailed;
-      if (pending) break;
+      if (pending) {
+        // Of an odd count, the block's last byte is the first of a word the
+        // block end cut: it is carried, and the rest of the payload starts
+        // with it.
+        pos = size - (avail & 1);
+        break;
+      }
       pos += kHeaderSize + padded(length);
     }
 
-    if (pending) {
-      streamBase += size;
-      carry = 0;
-    } else {
-      // Fewer than 16 unscanned bytes, the last ones delivered: a header cut
-      // by the block end is found in the next pass.
-      carry = size - pos;
-      streamBase += pos;
-    }
+    // The unscanned bytes (fewer than 16, or the held byte of a split
+    // payload) are carried: a header cut by the block end is found in the
+    // next pass.
+    carry = size - pos;
+    streamBase += pos;
   }
 }
 

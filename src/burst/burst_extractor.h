@@ -56,7 +56,12 @@ enum class ExtractResult { ended, readFailed, writeFailed };
 // one byte.
 // ended: the data ran out and the summary line was printed to report (every
 // byte handed to the output has been flushed). readFailed / writeFailed: the
-// loop stopped at once; what was written before stays. A report line that
+// loop stopped at once; what was written before stays. The writes overlap
+// the scan, but no report line runs ahead of them: each line waits until the
+// payloads before it are written, and a failed write ends the loop before
+// the next line, as one write per burst would. A read error counts only
+// when the payloads before it were written; otherwise it is the write
+// failure. A report line that
 // cannot be written does not stop the loop. The diagnostic variant also
 // traces every read, header and write, and reports every header found.
 template <bool kDiagnostic>

@@ -133,6 +133,10 @@ uint8_t* outputReserve(OutputFile* output, uint32_t n) {
 
 void outputCommit(OutputFile* output, uint32_t n) { output->used += n; }
 
+namespace {
+
+// Waits until every buffer handed over has been written. False when a write
+// failed.
 bool outputSettled(OutputFile* output) {
   if (!output->threaded) return !output->failed;
   pthread_mutex_lock(&output->lock);
@@ -141,6 +145,8 @@ bool outputSettled(OutputFile* output) {
   pthread_mutex_unlock(&output->lock);
   return written;
 }
+
+}  // namespace
 
 bool outputFlush(OutputFile* output) { return handOver(output) && outputSettled(output); }
 

@@ -1,7 +1,8 @@
 // The output file: payload bytes are gathered in a buffer of 1 MiB and handed
 // to the system in large sequential writes. A writer thread writes each full
 // buffer while the next one fills, so that the writes overlap the scan; the
-// writes and their order are what one thread would make.
+// writes and their order are what one thread would make. Whoever must not
+// run ahead of the writes (a report line) flushes first.
 #pragma once
 
 #include <cstdint>
@@ -23,10 +24,6 @@ OutputFile* outputCreate(const char* path);
 // written.
 uint8_t* outputReserve(OutputFile* output, uint32_t n);
 void outputCommit(OutputFile* output, uint32_t n);
-
-// Waits until every buffer handed over has been written. False when a write
-// failed. Whatever must come after those writes (a report line) waits here.
-bool outputSettled(OutputFile* output);
 
 // Hands every buffered byte to the system and waits until it is written.
 // False when a write failed.

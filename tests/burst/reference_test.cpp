@@ -5,6 +5,7 @@
 // and the programs' own block size cover the rest.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <random>
 
 #include "loop_runner.h"
@@ -174,31 +175,86 @@ TEST(Reference, AReadFailureStopsTheLoopAtOnce) {
   }
 }
 
-// The output is written in another thread while the scan goes on, but a
-// failed write still stops the loop where it came: no report line follows it,
-// not even after a read that fails next.
-TEST(Reference, AWriteFailureStopsTheLoopWhereItCame) {
-  // The 683rd burst fills the output's first megabyte; the type changes later.
-  Bytes data;
-  for (uint32_t i = 0; i < 700; ++i) {
-    data += burst(0x0001, 0x3000, noise(1536, i)) + Bytes(6144 - 16 - 1536, '\0');
+// The lines of a report, each with the output bytes written before it, as
+// one write per burst makes them.
+struct Lines {
+  std::vector<std::string> text;
+  std::vector<size_t> writtenBefore;
+};
+
+Lines split(const std::string& report, const std::vector<size_t>& writtenBefore) {
+  Lines lines;
+  lines.writtenBefore = writtenBefore;
+  for (size_t at = 0; at < report.size();) {
+    const size_t end = report.find('\n', at) + 1;
+    lines.text.push_back(report.substr(at, end - at));
+    at = end;
   }
-  data += burst(0x0005, 0x1000, noise(512, 1));
-  const std::string lastLine[] = {sjis("データタイプ: Dolby Digital (AC-3)\n"),
-                                  "offset=1047552 (ffc00)\n"};
+  return lines;
+}
+
+// Of a trace, the bytes before each line follow from its write lines.
+Lines traced(const std::string& trace) {
+  Lines lines = split(trace, {});
+  long long written = 0;
+  for (const std::string& line : lines.text) {
+    lines.writtenBefore.push_back(size_t(written));
+    long long n, offset;
+    if (std::sscanf(line.c_str(), "write data: %lldbyte / offset=%lld", &n, &offset) == 2 ||
+        std::sscanf(line.c_str(), "write remaining frame data: %lldbyte / offset=%lld", &n,
+                    &offset) == 2) {
+      EXPECT_EQ(offset, written);
+      written += n;
+    }
+  }
+  return lines;
+}
+
+// A write that fails at any byte ends the report where one write per burst
+// ends it: every line before which the output took no more than the bytes
+// that fit, and nothing after. The writes overlap the scan and are gathered
+// in a large buffer, so that a line which did not wait for the payloads
+// before it would follow a failed write. A read that fails after the failed
+// write does not hide it.
+TEST(Reference, AWriteFailureEndsTheReportWhereOneWritePerBurstEndsIt) {
+  // Type changes, a pause, an odd payload split by a block end at an odd
+  // count, a burst of length 0, and a last burst cut by the end of the data.
+  const Bytes data = Bytes(5, '\0') + burst(0x0001, 20 * 8, noise(20, 1)) +
+                     burst(0x0005, 12 * 8, noise(12, 2)) + burst(0x0003, 4 * 8, noise(4, 3)) +
+                     burst(0x0005, 10 * 8, noise(10, 4)) + Bytes(11, '\0') +
+                     burst(0x0001, 21 * 8, noise(22, 5)) + burst(0x0000, 0, "") +
+                     burst(0x0007, 30 * 8, noise(16, 6));
+  const int32_t block = 48;
+  // The reads come in the same order in both programs: sarvikd's trace tells
+  // which read follows the failed write.
+  const Lines trace = traced(runLoop(data, block, {}, true).report);
   for (const bool diagnostic : {false, true}) {
-    const std::string full = runLoop(data, kBlockSize, {}, diagnostic).report;
-    const std::string& last = lastLine[diagnostic];
-    // The burst lies in the 16th read; the 17th fails.
-    for (const int failingRead : {-1, 16}) {
-      Reads reads;
-      reads.failing = failingRead;
-      reads.failingWrite = 0;
-      const LoopRun got = runLoop(data, kBlockSize, reads, diagnostic);
-      EXPECT_EQ(got.result, ExtractResult::writeFailed) << diagnostic << failingRead;
-      EXPECT_EQ(got.report, full.substr(0, full.find(last) + last.size()))
-          << diagnostic << failingRead;
-      EXPECT_EQ(got.output, "");
+    const LoopRun full = runLoop(data, block, {}, diagnostic);
+    const Expected want = reference(data, full.readEnds);
+    ASSERT_EQ(full.output, want.output);
+    ASSERT_NE(want.report.find(sjis("最終フレームは途切れています。\n")), std::string::npos);
+    const Lines lines = diagnostic ? trace : split(full.report, want.writtenBefore);
+    ASSERT_EQ(lines.text.size(), lines.writtenBefore.size());
+    for (size_t failAt = 0; failAt < full.output.size(); ++failAt) {
+      std::string expected;
+      for (size_t i = 0; i < lines.text.size() && lines.writtenBefore[i] <= failAt; ++i) {
+        expected += lines.text[i];
+      }
+      int readAfter = 0;
+      for (size_t i = 0; i < trace.text.size() && trace.writtenBefore[i] <= failAt; ++i) {
+        readAfter += trace.text[i].rfind("read data: ", 0) == 0;
+      }
+      for (const int failingRead : {-1, readAfter}) {
+        Reads reads;
+        reads.failing = failingRead;
+        reads.failWriteAt = (long long)failAt;
+        const LoopRun got = runLoop(data, block, reads, diagnostic);
+        const std::string what = std::string(diagnostic ? "sarvikd" : "sarvik") + " failing at " +
+                                 std::to_string(failAt) + ", read " + std::to_string(failingRead);
+        EXPECT_EQ(got.result, ExtractResult::writeFailed) << what;
+        EXPECT_EQ(got.report, expected) << what;
+        EXPECT_EQ(got.output, full.output.substr(0, failAt)) << what;
+      }
     }
   }
 }

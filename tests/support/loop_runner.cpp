@@ -42,10 +42,13 @@ class ScriptedSource final : public BlockSource {
 // The output in memory: the runner puts these operations in place of the
 // system's for the run.
 std::string* memoryOutput = nullptr;
-int writesToFail = -1;  // the writes left before the one that fails
+long long failWriteAt = -1;
 SystemFile* createInMemory(const char*) { return reinterpret_cast<SystemFile*>(memoryOutput); }
+// Takes what fits before failWriteAt, as a full disk does, then fails.
 long writeToMemory(SystemFile*, const void* data, uint32_t n) {
-  if (writesToFail-- == 0) return -1;
+  long long room = failWriteAt < 0 ? n : failWriteAt - (long long)memoryOutput->size();
+  if (room <= 0) return -1;
+  n = uint32_t(std::min<long long>(n, room));
   memoryOutput->append(static_cast<const char*>(data), n);
   return long(n);
 }
@@ -63,7 +66,7 @@ LoopRun runLoop(const Bytes& stream, int32_t blockSize, const Reads& reads, bool
   memory.writeSome = writeToMemory;
   memory.close = closeMemory;
   memoryOutput = &run.output;
-  writesToFail = reads.failingWrite;
+  failWriteAt = reads.failWriteAt;
   const FileOps* const saved = fileOps;
   fileOps = &memory;
   ScriptedSource source(stream, reads, &run.readEnds);

@@ -13,8 +13,8 @@ struct Reads {
   // Each read delivers at most this many bytes, taken in turn and cycled;
   // none: as many as the loop asks for.
   std::vector<int32_t> sizes;
-  int failing = -1;       // this read, counted from 0, fails
-  int failingWrite = -1;  // and this write of the output
+  int failing = -1;            // this read, counted from 0, fails
+  long long failWriteAt = -1;  // the output takes this many bytes, then its writes fail
 };
 
 struct LoopRun {

@@ -22,6 +22,10 @@ Expected reference(const Bytes& d, const std::vector<long long>& readEnds) {
                                  "dts-3 (2048-sample bursts)"};
   const unsigned char preamble[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0x72, 0xF8, 0x1F, 0x4E};
   Expected e;
+  auto say = [&](const std::string& line) {
+    e.report += line;
+    e.writtenBefore.push_back(e.output.size());
+  };
   long long count = 0;
   int type = -1;
   bool reported = false;
@@ -35,12 +39,12 @@ Expected reference(const Bytes& d, const std::vector<long long>& readEnds) {
     }
     ++count;
     if (!reported) {
-      e.report += found(count, (long long)pos);
+      say(found(count, (long long)pos));
       reported = true;
     }
     const int t = (unsigned char)d[pos + 12] & 0x1F;
     if (t != type) {
-      e.report += sjis(std::string("データタイプ: ") + (t < 14 ? labels[t] : "不明") + "\n");
+      say(sjis(std::string("データタイプ: ") + (t < 14 ? labels[t] : "不明") + "\n"));
       type = t;
     }
     if (t == 3) {
@@ -55,14 +59,18 @@ Expected reference(const Bytes& d, const std::vector<long long>& readEnds) {
       const auto headerRead =
           std::lower_bound(readEnds.begin(), readEnds.end(), (long long)pos + 16);
       if (headerRead == readEnds.end()) throw std::logic_error("truncated burst: reads needed");
-      if (*headerRead < (long long)d.size()) e.report += sjis("最終フレームは途切れています。\n");
-      e.output += swapped(d.substr(pos + 16), avail & ~size_t(1));
+      // The part in the header's block is written before the cut shows.
+      const size_t first = (size_t(*headerRead) - pos - 16) & ~size_t(1);
+      e.output += swapped(d.substr(pos + 16), first);
+      if (*headerRead < (long long)d.size()) say(sjis("最終フレームは途切れています。\n"));
+      e.output += swapped(d.substr(pos + 16 + first), (avail & ~size_t(1)) - first);
       break;
     }
     e.output += swapped(d.substr(pos + 16, length + 1), length);
     pos += 16 + length + (length & 1);
   }
   e.summary = summary(count, (long long)e.output.size());
+  e.writtenBefore.push_back(e.output.size());
   return e;
 }
 

@@ -13,6 +13,9 @@ struct Expected {
   Bytes output;
   std::string report;  // every line but the summary
   std::string summary;
+  // For each line of report, then for the summary: the output bytes written
+  // before it, one write per burst.
+  std::vector<size_t> writtenBefore;
 };
 
 // What the loop writes and reports for the data stream d (from the first
