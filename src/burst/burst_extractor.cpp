@@ -10,6 +10,7 @@
 #endif
 
 #include "burst/report_text.h"
+#include "platform/terminal.h"
 
 namespace {
 
@@ -195,7 +196,9 @@ ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputFile* 
   // report is that of one write per burst, whatever the buffer holds.
   auto say = [&](const char* format, auto... values) {
     if (!outputFlush(output)) return false;
-    fprintf(report, format, values...);
+    char line[256];  // the longest line takes less than 100 bytes
+    const int n = std::snprintf(line, sizeof line, format, values...);
+    textWrite(report, line, static_cast<size_t>(std::min<int>(n, sizeof line - 1)));
     return true;
   };
 

@@ -3,12 +3,16 @@
 // every read, burst header and write.
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <new>
+#include <string>
+#include <vector>
 
 #include "burst/burst_extractor.h"
 #include "platform/file_io.h"
 #include "platform/output_file.h"
+#include "platform/terminal.h"
 #include "wav/wav_reader.h"
 #include "wav/wave_format.h"
 
@@ -20,10 +24,12 @@ namespace {
 
 constexpr bool kDiagnostic = SARVIK_DIAGNOSTIC != 0;
 
-// "引数が不正です。\nusage: %s [input file] [output file]\n"
-constexpr char kUsage[] =
+// "引数が不正です。\nusage: %s [input file] [output file]\n", in two parts
+// around the program's name, which is the user's own text.
+constexpr char kUsageBeforeName[] =
     "\x88\xf8\x90\x94\x82\xaa\x95s\x90\xb3\x82\xc5\x82\xb7\x81"
-    "B\nusage: %s [input file] [output file]\n";
+    "B\nusage: ";
+constexpr char kUsageAfterName[] = " [input file] [output file]\n";
 
 enum class Failure {
   none,
@@ -115,17 +121,37 @@ Failure run(const char* inputPath, const char* outputPath) {
   return extractTo(*reader, inputPath, outputPath);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+// The program, over its arguments: narrow strings, UTF-8 on Windows.
+int sarvik(int argc, char** argv) {
   prepareProcess();
+  terminalSetUp();
   if (argc != 3) {
-    fprintf(stderr, kUsage, argc > 0 ? argv[0] : "sarvik");
+    textWrite(stderr, kUsageBeforeName, std::strlen(kUsageBeforeName));
+    nameWrite(stderr, argc > 0 ? argv[0] : "sarvik");
+    textWrite(stderr, kUsageAfterName, std::strlen(kUsageAfterName));
     return 1;
   }
   const Failure failure = run(argv[1], argv[2]);
   if (failure == Failure::none) return 0;
   fflush(stdout);  // the report so far comes before the failure message
-  fputs(kMessages[static_cast<int>(failure)], stderr);
+  const char* message = kMessages[static_cast<int>(failure)];
+  textWrite(stderr, message, std::strlen(message));
   return 1;
 }
+
+}  // namespace
+
+#ifdef _WIN32
+// Windows hands the command line over as UTF-16: taken as UTF-8 from there,
+// every file name reaches the W calls as the user typed it.
+int wmain(int argc, wchar_t** argv) {
+  std::vector<std::string> arguments;
+  for (int i = 0; i < argc; ++i) arguments.push_back(utf8FromWide(argv[i]));
+  std::vector<char*> pointers;
+  for (std::string& argument : arguments) pointers.push_back(&argument[0]);
+  pointers.push_back(nullptr);
+  return sarvik(argc, pointers.data());
+}
+#else
+int main(int argc, char** argv) { return sarvik(argc, argv); }
+#endif

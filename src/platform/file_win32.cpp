@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <new>
+#include <string>
 
 #include "platform/file_io.h"
 
@@ -19,11 +20,35 @@ SystemFile* wrap(HANDLE handle) {
   return file;
 }
 
+std::wstring wide(const char* utf8) {
+  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
+  std::wstring text(static_cast<size_t>(n > 0 ? n : 1), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8, -1, &text[0], n);
+  text.resize(text.size() - 1);
+  return text;
+}
+
+// The path for the W calls. One whose full form the system takes as it is
+// goes as it is, so that every short path means what it always meant. A
+// longer one goes in its full form with the \\?\ prefix, which lifts the
+// limit of MAX_PATH characters.
+std::wstring systemPath(const char* utf8) {
+  const std::wstring path = wide(utf8);
+  if (path.rfind(L"\\\\?\\", 0) == 0) return path;
+  const DWORD n = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (n <= MAX_PATH) return path;
+  std::wstring full(n, L'\0');
+  full.resize(GetFullPathNameW(path.c_str(), n, &full[0], nullptr));
+  if (full.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + full.substr(2);  // \\server\share
+  return L"\\\\?\\" + full;
+}
+
 SystemFile* openRead(const char* path) {
   // Sharing write access lets a capture that the recorder still holds open
   // be read.
-  HANDLE handle = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  HANDLE handle =
+      CreateFileW(systemPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (handle != INVALID_HANDLE_VALUE && GetFileType(handle) != FILE_TYPE_DISK) {
     CloseHandle(handle);
     return nullptr;
@@ -32,8 +57,9 @@ SystemFile* openRead(const char* path) {
 }
 
 SystemFile* create(const char* path) {
-  return wrap(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                          FILE_ATTRIBUTE_ARCHIVE | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  return wrap(CreateFileW(systemPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                          CREATE_ALWAYS, FILE_ATTRIBUTE_ARCHIVE | FILE_FLAG_SEQUENTIAL_SCAN,
+                          nullptr));
 }
 
 long readSome(SystemFile* file, void* buffer, uint32_t n) {
@@ -65,8 +91,9 @@ bool close(SystemFile* file) {
 
 // The volume serial number and the file index of path, as one key.
 bool fileIdentity(const char* path, BY_HANDLE_FILE_INFORMATION* info) {
-  HANDLE handle = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  HANDLE handle = CreateFileW(systemPath(path).c_str(), 0,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;
   const bool known = GetFileInformationByHandle(handle, info) != 0;
   CloseHandle(handle);
@@ -81,6 +108,14 @@ bool sameFile(const char* pathA, const char* pathB) {
 }
 
 }  // namespace
+
+std::string utf8FromWide(const wchar_t* text) {
+  const int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  std::string result(static_cast<size_t>(n > 0 ? n : 1), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text, -1, &result[0], n, nullptr, nullptr);
+  result.resize(result.size() - 1);
+  return result;
+}
 
 const FileOps kSystemFileOps = {openRead, create, readSome, writeSome, seek, size, close, sameFile};
 

@@ -3,6 +3,7 @@
 #include <iconv.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <stdexcept>
@@ -44,21 +45,43 @@ Outcome runProgram(const std::string& program, const std::vector<std::string>& a
                    const RunOptions& options) {
   const TempDir dir;
   const std::string outPath = dir / "stdout", errPath = dir / "stderr";
-  std::vector<std::string> envStrings;
-  for (char** e = environ; *e; ++e) envStrings.push_back(*e);
-  envStrings.insert(envStrings.end(), options.env.begin(), options.env.end());
+  std::vector<std::string> envStrings = options.env;
+  for (char** e = environ; *e; ++e) {
+    const std::string inherited = *e;
+    bool replaced = false;
+    for (const std::string& added : options.env) {
+      replaced =
+          replaced || inherited.compare(0, added.find('=') + 1, added, 0, added.find('=') + 1) == 0;
+    }
+    if (!replaced) envStrings.push_back(inherited);
+  }
   std::vector<char*> argv, envp;
   for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
   for (auto& e : envStrings) envp.push_back(const_cast<char*>(e.c_str()));
   envp.push_back(nullptr);
 
+  // A raw pseudo-terminal: the bytes as written, with no CR added.
+  int master = -1, slave = -1;
+  if (options.terminal) {
+    master = posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) {
+      throw std::runtime_error("pseudo-terminal");
+    }
+    fcntl(master, F_SETFD, FD_CLOEXEC);
+    slave = open(ptsname(master), O_RDWR | O_NOCTTY);
+    struct termios raw;
+    tcgetattr(slave, &raw);
+    cfmakeraw(&raw);
+    tcsetattr(slave, TCSANOW, &raw);
+  }
   pid_t pid = fork();
   if (pid == 0) {
     int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     int err = options.errToOut ? out : open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     dup2(out, 1);
     dup2(err, 2);
+    if (options.terminal) dup2(slave, options.terminal);
     if (options.uid != -1 && (setgid(gid_t(options.uid)) != 0 || setuid(uid_t(options.uid)) != 0)) {
       _exit(126);
     }
@@ -67,6 +90,14 @@ Outcome runProgram(const std::string& program, const std::vector<std::string>& a
     _exit(127);
   }
   Outcome run;
+  std::string shown;
+  if (options.terminal) {
+    close(slave);
+    char buffer[4096];
+    ssize_t got;
+    while ((got = read(master, buffer, sizeof buffer)) > 0) shown.append(buffer, size_t(got));
+    close(master);  // read fails once the program has closed the terminal
+  }
   int status = 0;
   struct rusage usage {};
   wait4(pid, &status, 0, &usage);
@@ -74,6 +105,7 @@ Outcome runProgram(const std::string& program, const std::vector<std::string>& a
   run.maxRssKiB = usage.ru_maxrss;
   run.out = readFile(outPath);
   run.err = readFile(errPath);
+  if (options.terminal) (options.terminal == 1 ? run.out : run.err) = shown;
   return run;
 }
 

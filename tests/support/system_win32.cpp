@@ -10,21 +10,29 @@
 
 namespace testsupport {
 
+namespace {
+
+std::wstring wide(const std::string& utf8) {
+  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
+  std::wstring w(size_t(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), w.data(), n);
+  return w;
+}
+
+}  // namespace
+
 std::string sjis(const std::string& utf8) {
-  const int wide =
-      MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), int(utf8.size()), nullptr, 0);
-  std::wstring w(size_t(wide), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), w.data(), wide);
-  const int n = WideCharToMultiByte(932, 0, w.data(), wide, nullptr, 0, nullptr, nullptr);
+  const std::wstring w = wide(utf8);
+  const int n = WideCharToMultiByte(932, 0, w.data(), int(w.size()), nullptr, 0, nullptr, nullptr);
   std::string out(size_t(n), '\0');
-  WideCharToMultiByte(932, 0, w.data(), wide, out.data(), n, nullptr, nullptr);
+  WideCharToMultiByte(932, 0, w.data(), int(w.size()), out.data(), n, nullptr, nullptr);
   if (!utf8.empty() && n == 0) throw std::runtime_error("CP932 " + utf8);
   return out;
 }
 
 void writeSparse(const std::string& path, long long size,
                  const std::vector<std::pair<long long, Bytes>>& pieces) {
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+  HANDLE h = CreateFileW(wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) throw std::runtime_error("create " + path);
   DWORD ignored = 0;
@@ -46,7 +54,7 @@ namespace {
 
 HANDLE inheritable(const std::string& path) {
   SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-  return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
+  return CreateFileW(wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
@@ -68,16 +76,24 @@ Outcome runProgram(const std::string& program, const std::vector<std::string>& a
   const TempDir dir;
   std::string commandLine;
   for (const std::string& a : args) commandLine += (commandLine.empty() ? "\"" : " \"") + a + "\"";
-  // The environment block: ours, then the additions.
-  std::string env;
-  if (char* block = GetEnvironmentStringsA()) {
-    for (const char* e = block; *e; e += strlen(e) + 1) env.append(e, strlen(e) + 1);
-    FreeEnvironmentStringsA(block);
+  std::wstring wideLine = wide(commandLine);
+  // The environment block: the additions, then ours less what they replace.
+  std::wstring env;
+  for (const std::string& e : options.env) env += wide(e) + L'\0';
+  if (wchar_t* block = GetEnvironmentStringsW()) {
+    for (const wchar_t* e = block; *e; e += wcslen(e) + 1) {
+      bool replaced = false;
+      for (const std::string& added : options.env) {
+        const std::wstring name = wide(added.substr(0, added.find('=') + 1));
+        replaced = replaced || _wcsnicmp(e, name.c_str(), name.size()) == 0;
+      }
+      if (!replaced) env.append(e, wcslen(e) + 1);
+    }
+    FreeEnvironmentStringsW(block);
   }
-  for (const std::string& e : options.env) env.append(e.c_str(), e.size() + 1);
-  env += '\0';
+  env += L'\0';
 
-  STARTUPINFOA si{};
+  STARTUPINFOW si{};
   si.cb = sizeof si;
   si.dwFlags = STARTF_USESTDHANDLES;
   si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
@@ -85,8 +101,8 @@ Outcome runProgram(const std::string& program, const std::vector<std::string>& a
   si.hStdError = options.errToOut ? si.hStdOutput : inheritable(dir / "stderr");
   PROCESS_INFORMATION pi{};
   Outcome run;
-  if (CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, env.data(),
-                     nullptr, &si, &pi)) {
+  if (CreateProcessW(wide(program).c_str(), &wideLine[0], nullptr, nullptr, TRUE,
+                     CREATE_UNICODE_ENVIRONMENT, &env[0], nullptr, &si, &pi)) {
     DWORD code = 0;
     if (WaitForSingleObject(pi.hProcess, DWORD(options.timeoutSeconds) * 1000) != WAIT_OBJECT_0) {
       TerminateProcess(pi.hProcess, 1);

@@ -90,19 +90,19 @@ TempDir::~TempDir() {
 }
 
 void writeFile(const std::string& path, const Bytes& bytes) {
-  std::ofstream f(path, std::ios::binary | std::ios::trunc);
+  std::ofstream f(std::filesystem::u8path(path), std::ios::binary | std::ios::trunc);
   f.write(bytes.data(), std::streamsize(bytes.size()));
   if (!f) throw std::runtime_error("write " + path);
 }
 
 Bytes readFile(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
+  std::ifstream f(std::filesystem::u8path(path), std::ios::binary);
   return Bytes(std::istreambuf_iterator<char>(f), {});
 }
 
 bool exists(const std::string& path) {
   std::error_code ignored;
-  return std::filesystem::exists(path, ignored);
+  return std::filesystem::exists(std::filesystem::u8path(path), ignored);
 }
 
 Extraction extract(const std::string& program, const Bytes& wav,

@@ -77,12 +77,16 @@ struct Outcome {
   long maxRssKiB = 0;  // 0 where the platform does not tell
 };
 struct RunOptions {
-  std::vector<std::string> env;  // added to the environment
+  std::vector<std::string> env;  // NAME=value, in place of the inherited NAME
   int uid = -1;                  // POSIX, the caller being root: run as this user and group
   bool errToOut = false;         // standard error into the same file as standard output
   int timeoutSeconds = 120;      // then the program is killed: a hang fails, not the suite
+  // POSIX: this standard stream (1 or 2) is a pseudo-terminal that passes the
+  // bytes as they are written; they come back in out or err.
+  int terminal = 0;
 };
-// Runs program with args (argv[0] is the program).
+// Runs program with args (argv[0] is the program). Paths and arguments are
+// UTF-8, on Windows too.
 Outcome runProgram(const std::string& program, const std::vector<std::string>& args,
                    const RunOptions& options = {});
 
