@@ -126,6 +126,11 @@ TEST(Reference, EdgesOfTheData) {
       // A header of length 0 in the very last 16 bytes, just after a burst.
       burst(0x0001, 32 * 8, p) + burst(0x0000, 0, ""),
       burst(0x0001, 32 * 8, p) + Bytes(5, '\x01') + burst(0x0001, 0, ""),
+      // Headers 13, 14 and 15 bytes into a pause header, whose last bytes
+      // are zeros: the scan walks through the pause byte by byte.
+      burst(0x0003, 0, "").substr(0, 13) + burst(0x0001, 32 * 8, p),
+      burst(0x0003, 0, "").substr(0, 14) + burst(0x0001, 32 * 8, p),
+      burst(0x0003, 0, "").substr(0, 15) + burst(0x0001, 32 * 8, p),
       // Output over the 1 MiB of the output's buffer: its flush keeps order.
       [&] {
         Bytes d;

@@ -31,24 +31,30 @@ Bytes ac3Stream(Bytes* expected) {
   return data;
 }
 
+// A read that fails part-way: the bytes before the failure are scanned, and
+// their bursts written and reported, before the read error ends the run.
 TEST(Faults, ReadFailingPartWayKeepsWhatWasWritten) {
-  Bytes expected;
-  const Bytes wav = pcmWav(ac3Stream(&expected) + Bytes(300000, '\0'));
-  // The data starts at offset 44; the first block holds 262,144 data bytes
-  // (all 40 bursts) and the second read fails.
-  Extraction e =
-      extract(SARVIK_FAULTY, wav, {"SARVIK_FAIL_READ_AT=" + std::to_string(44 + 262144 + 100)});
-  EXPECT_EQ(e.run.status, 1);
-  EXPECT_EQ(e.run.err, kReadError);
-  EXPECT_EQ(e.output, expected);
-  // With both streams in one file, the report so far comes first.
-  const TempDir dir;
-  writeFile(dir / "in.wav", wav);
-  RunOptions merged;
-  merged.env = {"SARVIK_FAIL_READ_AT=" + std::to_string(44 + 262144 + 100)};
-  merged.errToOut = true;
-  Outcome both = runProgram(SARVIK_FAULTY, {SARVIK_FAULTY, dir / "in.wav", dir / "out"}, merged);
-  EXPECT_EQ(both.out, found(1, 0) + sjis("データタイプ: Dolby Digital (AC-3)\n") + kReadError);
+  Bytes ignored;
+  const Bytes data = ac3Stream(&ignored) + Bytes(300000, '\0');
+  const Bytes wav = pcmWav(data);
+  // In the zeros of the second block; inside a payload in the middle of the
+  // first; within what the chunk walk reads ahead, at a burst's first byte.
+  for (const long long failAt : {262144 + 100, 100000, 6144 * 3 + 20}) {
+    const std::string fault = "SARVIK_FAIL_READ_AT=" + std::to_string(44 + failAt);
+    const Expected before = reference(data.substr(0, size_t(failAt)), {failAt});
+    Extraction e = extract(SARVIK_FAULTY, wav, {fault});
+    EXPECT_EQ(e.run.status, 1) << fault;
+    EXPECT_EQ(e.run.err, kReadError) << fault;
+    EXPECT_EQ(e.output, before.output) << fault;
+    // With both streams in one file, the report so far comes first.
+    const TempDir dir;
+    writeFile(dir / "in.wav", wav);
+    RunOptions merged;
+    merged.env = {fault};
+    merged.errToOut = true;
+    Outcome both = runProgram(SARVIK_FAULTY, {SARVIK_FAULTY, dir / "in.wav", dir / "out"}, merged);
+    EXPECT_EQ(both.out, before.report + kReadError) << fault;
+  }
   // Failing inside the chunk walk is a failure to open.
   Extraction early = extract(SARVIK_FAULTY, wav, {"SARVIK_FAIL_READ_AT=20"});
   EXPECT_EQ(early.run.status, 1);
@@ -68,13 +74,23 @@ TEST(Faults, ShortAndInterruptedReadsAndWritesAreContinued) {
   const Bytes wav = pcmWav(data);
   const Extraction plain = extract(SARVIK, wav);
   ASSERT_EQ(plain.output, expected);
-  for (const char* fault : {"SARVIK_READ_CHUNK=7", "SARVIK_READ_CHUNK=4099", "SARVIK_INTERRUPT=1",
-                            "SARVIK_WRITE_CHUNK=1", "SARVIK_WRITE_CHUNK=1000"}) {
-    Extraction e = extract(SARVIK_FAULTY, wav, {fault});
-    EXPECT_EQ(e.run.status, 0) << fault;
-    EXPECT_EQ(e.run.err, "") << fault;
-    EXPECT_EQ(e.run.out, plain.run.out) << fault;
-    EXPECT_EQ(e.output, expected) << fault;
+  const std::vector<std::vector<std::string>> faults = {
+      {"SARVIK_READ_CHUNK=7"},
+      {"SARVIK_READ_CHUNK=4099"},
+      {"SARVIK_INTERRUPT=1"},
+      {"SARVIK_WRITE_CHUNK=1"},
+      {"SARVIK_WRITE_CHUNK=1000"},
+      // A capture still being recorded, read while it grows: a block of 10
+      // bytes holds the first of a header's, the next block the rest.
+      {"SARVIK_ENDS_AT=" + std::to_string(44 + 6144 * 5 - 3) + "," +
+       std::to_string(44 + 6144 * 5 + 7)},
+  };
+  for (const auto& fault : faults) {
+    Extraction e = extract(SARVIK_FAULTY, wav, fault);
+    EXPECT_EQ(e.run.status, 0) << fault[0];
+    EXPECT_EQ(e.run.err, "") << fault[0];
+    EXPECT_EQ(e.run.out, plain.run.out) << fault[0];
+    EXPECT_EQ(e.output, expected) << fault[0];
   }
 }
 

@@ -12,13 +12,17 @@ constexpr long long kDataStart = 44;
 constexpr long long k2GiB = 1LL << 31;
 constexpr long long k4GiB = 1LL << 32;
 
+// Sizes unknown, as a streaming recorder leaves them.
+Bytes streamingHeader() {
+  return chunkSized("RIFF", 0xFFFFFFFF, "WAVE").substr(0, 12) + chunk("fmt ", fmtBody(1, 2, 16)) +
+         chunkSized("data", 0xFFFFFFFF, "");
+}
+
 TEST(HugeInput, BurstsPastTwoAndFourGiB) {
   const TempDir dir;
   const std::string in = dir / "huge.wav";
   const Bytes p1 = noise(1536, 1), p2 = noise(511 + 1, 2), p3 = noise(2000, 3);
-  // Sizes unknown, as a streaming recorder leaves them.
-  const Bytes header = chunkSized("RIFF", 0xFFFFFFFF, "WAVE").substr(0, 12) +
-                       chunk("fmt ", fmtBody(1, 2, 16)) + chunkSized("data", 0xFFFFFFFF, "");
+  const Bytes header = streamingHeader();
   ASSERT_EQ(header.size(), size_t(kDataStart));
   writeSparse(in, kDataStart + k4GiB + (1 << 20),
               {{0, header},
@@ -47,6 +51,29 @@ TEST(HugeInput, BurstsPastTwoAndFourGiB) {
   // sanitizers. Windows tells no peak memory through this helper: 0 there.
   EXPECT_LT(normal.maxRssKiB, 32 * 1024);
   EXPECT_LT(traced.maxRssKiB, 32 * 1024);
+}
+
+// More than 2 GiB of output: the byte count of the summary stays right.
+// Bursts of the largest payload, 8,191 bytes of zeros, back to back through
+// a sparse input of 2.15 GB; the output goes to the null device.
+TEST(HugeInput, MoreThanTwoGiBWritten) {
+  const TempDir dir;
+  const long long bursts = 262200;  // 262,200 x 8,191 bytes > 2^31
+  const long long stride = 16 + 8192;
+  std::vector<std::pair<long long, Bytes>> pieces = {{0, streamingHeader()}};
+  for (long long i = 0; i < bursts; ++i) {
+    pieces.push_back({kDataStart + i * stride, burst(0x0001, 0xFFF8, "")});
+  }
+  writeSparse(dir / "in.wav", kDataStart + bursts * stride, pieces);
+#ifdef _WIN32
+  const std::string nullDevice = "NUL";
+#else
+  const std::string nullDevice = "/dev/null";
+#endif
+  Outcome run = runProgram(SARVIK, {SARVIK, dir / "in.wav", nullDevice});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, found(1, 0) + sjis("データタイプ: Dolby Digital (AC-3)\n") +
+                         summary(bursts, bursts * 8191));
 }
 
 }  // namespace

@@ -104,6 +104,35 @@ TEST(Surroundings, LittleMemoryOrStackLeavesAnExistingOutputAlone) {
   EXPECT_EQ(readFile(dir / "o"), swapped(p1, 1536) + swapped(p2, 1536));
 }
 
+// Memory for the input's buffer but not for the output's: the output is
+// refused before it is created, and an existing one is left as it was. Where
+// that band of limits lies depends on the machine, so it is measured: the
+// smallest limit under which the run succeeds, then the limits just below.
+TEST(Surroundings, MemoryForTheInputButNotForTheOutput) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "AddressSanitizer's shadow memory does not fit under ulimit -v";
+#endif
+  const TempDir dir;
+  writeFile(dir / "in.wav", pcmWav(burst(1, 0x3000, noise(1536, 1))));
+  auto runWith = [&](long kib) {
+    writeFile(dir / "o", "old\n");
+    return shell("ulimit -v " + std::to_string(kib) + "; \"$0\" \"$1\" \"$2\"", SARVIK, dir);
+  };
+  long failing = 1024, passing = 1 << 20;
+  while (passing - failing > 8) {
+    const long middle = (failing + passing) / 2;
+    (runWith(middle).status == 0 ? passing : failing) = middle;
+  }
+  bool outputRefused = false;
+  for (long kib = passing - 8; kib > passing - 4096; kib -= 32) {
+    const Outcome run = runWith(kib);
+    if (run.status == 0) continue;
+    EXPECT_EQ(readFile(dir / "o"), "old\n") << kib << " KiB: " << run.err;
+    outputRefused = outputRefused || run.err == kOutputNotCreated;
+  }
+  EXPECT_TRUE(outputRefused) << "no limit below " << passing << " KiB refused only the output";
+}
+
 // With no thread to spare (ulimit -u, as a user other than root, who is
 // exempt), each full buffer is written as it fills: the same output, and the
 // same write error.

@@ -1,6 +1,10 @@
 // A file seam that fails on request, put in place of the system's before main
 // in the test program sarvik_faulty. Environment variables choose the faults:
 //   SARVIK_READ_CHUNK=N       each read of the input delivers at most N bytes
+//   SARVIK_ENDS_AT=N,M,...    the input seems to end at each of these offsets
+//                             once, as a capture still being recorded does: a
+//                             read reaching one delivers the bytes before it,
+//                             the next read nothing, and later reads go on
 //   SARVIK_INTERRUPT=1        every other read and write is interrupted first
 //   SARVIK_FAIL_READ_AT=N     a read of the input that reaches file offset N
 //                             delivers the bytes before N, and then fails
@@ -11,6 +15,7 @@
 //   SARVIK_FAIL_CLOSE=1       closing the output fails
 #include <algorithm>
 #include <cstdlib>
+#include <vector>
 
 #include "platform/file_io.h"
 
@@ -21,9 +26,20 @@ long long setting(const char* name) {
   return value ? std::atoll(value) : -1;
 }
 
+std::vector<long long> list(const char* name) {
+  std::vector<long long> values;
+  for (const char* at = std::getenv(name); at && *at; at += *at == ',') {
+    char* end;
+    values.push_back(std::strtoll(at, &end, 10));
+    at = end;
+  }
+  return values;
+}
+
 // Read once: a read of one byte at a time makes many calls.
 struct Settings {
   long long readChunk = setting("SARVIK_READ_CHUNK");
+  std::vector<long long> endsAt = list("SARVIK_ENDS_AT");
   long long interrupt = setting("SARVIK_INTERRUPT");
   long long failReadAt = setting("SARVIK_FAIL_READ_AT");
   long long failSeekTo = setting("SARVIK_FAIL_SEEK_TO");
@@ -46,6 +62,8 @@ long long accepted = 0;
 // thread makes.
 bool readInterruptNext = true;
 bool writeInterruptNext = true;
+size_t endsPassed = 0;        // of SARVIK_ENDS_AT
+bool atTheEndForNow = false;  // the next read delivers nothing
 
 // True every other call while SARVIK_INTERRUPT is set.
 bool interrupted(bool& next) {
@@ -72,8 +90,17 @@ long long limited(uint32_t n, long long chunk, long long failAt, long long done)
 long readSome(SystemFile* file, void* buffer, uint32_t n) {
   if (file != input) return system.readSome(file, buffer, n);
   if (interrupted(readInterruptNext)) return kInterrupted;
-  const long long allowed = limited(n, settings().readChunk, settings().failReadAt, inputPos);
+  if (atTheEndForNow) {
+    atTheEndForNow = false;
+    return 0;
+  }
+  long long allowed = limited(n, settings().readChunk, settings().failReadAt, inputPos);
   if (allowed < 0) return -1;
+  const std::vector<long long>& ends = settings().endsAt;
+  if (endsPassed < ends.size() && inputPos + allowed >= ends[endsPassed]) {
+    allowed = ends[endsPassed++] - inputPos;
+    atTheEndForNow = true;
+  }
   const long got = system.readSome(file, buffer, uint32_t(allowed));
   if (got > 0) inputPos += got;
   return got;

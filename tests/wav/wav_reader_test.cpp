@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "test_support.h"
 
 using namespace testsupport;
@@ -102,6 +104,22 @@ TEST(WavReaderOpen, OrderOfChunksDoesNotMatterAndTheFirstFmtWins) {
       1);
   EXPECT_EQ(reader.format()[0], 1);
   EXPECT_EQ(reader.format()[2], 2);
+  // A "fmt " chunk that ends exactly where the file ends is whole.
+  WavReader last;
+  EXPECT_EQ(openBytes(last, riffWave(chunk("data", "abcd") + kFmt)), 1);
+}
+
+// A capture cut after it was opened: after seekData the bytes come from the
+// file as it is now, never from what the chunk walk read ahead.
+TEST(WavReaderOpen, ReadsComeFromTheFileAsItIsNow) {
+  const TempDir dir;
+  const Bytes file = riffWave(kFmt + chunk("data", "abcdefgh"));
+  writeFile(dir / "in.wav", file);
+  WavReader reader;
+  ASSERT_EQ(reader.open((dir / "in.wav").c_str()), 1);
+  std::filesystem::resize_file(dir / "in.wav", file.size() - 5);
+  ASSERT_EQ(reader.seekData(0), 1);
+  EXPECT_EQ(readAll(reader), "abc");
 }
 
 TEST(WavReaderOpen, OddLastChunkWhosePadLiesOutsideTheRiffIsAccepted) {
@@ -149,6 +167,7 @@ TEST(WavReaderFormat, SampleCount) {
   const std::vector<Case> cases = {
       {chunk("fact", le32(77)), 77},
       {chunk("fact", le32(0)) + chunk("fact", le32(12)), 12},
+      {chunk("fact", le32(5)) + chunk("fact", le32(9)), 5},  // the first non-zero one
       {Bytes(), 250000},
       {chunk("fact", "\x05"), 5},  // a short "fact" gives only its own bytes
   };
