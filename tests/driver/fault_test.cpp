@@ -81,9 +81,10 @@ TEST(Faults, ShortAndInterruptedReadsAndWritesAreContinued) {
       {"SARVIK_WRITE_CHUNK=1"},
       {"SARVIK_WRITE_CHUNK=1000"},
       // A capture still being recorded, read while it grows: a block of 10
-      // bytes holds the first of a header's, the next block the rest.
-      {"SARVIK_ENDS_AT=" + std::to_string(44 + 6144 * 5 - 3) + "," +
-       std::to_string(44 + 6144 * 5 + 7)},
+      // bytes holds the middle of a header, sync words included. (The
+      // chunk walk reads the first 64 KiB ahead; this lies past them.)
+      {"SARVIK_ENDS_AT=" + std::to_string(44 + 6144 * 11 + 2) + "," +
+       std::to_string(44 + 6144 * 11 + 12)},
   };
   for (const auto& fault : faults) {
     Extraction e = extract(SARVIK_FAULTY, wav, fault);
