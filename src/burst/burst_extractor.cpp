@@ -11,10 +11,11 @@
 
 #include "burst/report_text.h"
 #include "platform/terminal.h"
+#include "wav/little_endian.h"
 
 namespace {
 
-constexpr int32_t kHeaderSize = 16;
+constexpr int32_t kBurstHeaderSize = 16;
 constexpr int kPauseType = 3;
 
 // Eight zero bytes, then the sync words Pa = 0xF872 and Pb = 0x4E1F, little-endian.
@@ -38,29 +39,19 @@ int32_t findHeaderBytewise(const uint8_t* block, int32_t p, int32_t last) {
   return last + 1;
 }
 
-// The first candidate of mask (bit i: offset p + i), taken in turn, that is
-// a header; -1 when none is.
-int32_t firstHeader(const uint8_t* block, int32_t p, uint64_t mask) {
-  for (; mask != 0; mask &= mask - 1) {
-    const int32_t candidate = p + __builtin_ctzll(mask);
-    if (isHeader(block + candidate)) return candidate;
-  }
-  return -1;
-}
-
 // The first offset p in [from, last] at which a header starts, or last + 1,
 // sixty-four offsets at a time: paMask(at) has bit i set when both Pa bytes
-// lie at at + i, and only those offsets are compared in full. The loads stay
-// within the block (p + 63 <= last = size - 16). Inlined into each caller,
-// so that paMask is compiled for the caller's processor.
+// lie at at + i, and only those offsets are compared in full, in turn. The
+// loads stay within the block (p + 63 <= last = size - 16). Inlined into
+// each caller, so that paMask is compiled for the caller's processor.
 template <uint64_t (*paMask)(const uint8_t*)>
 __attribute__((always_inline)) inline int32_t findHeaderWith(const uint8_t* block, int32_t p,
                                                              int32_t last) {
   for (; p + 63 <= last; p += 64) {
-    const uint64_t mask = paMask(block + p + 8);
-    if (mask == 0) continue;
-    const int32_t found = firstHeader(block, p, mask);
-    if (found >= 0) return found;
+    for (uint64_t mask = paMask(block + p + 8); mask != 0; mask &= mask - 1) {
+      const int32_t candidate = p + __builtin_ctzll(mask);
+      if (isHeader(block + candidate)) return candidate;
+    }
   }
   return findHeaderBytewise(block, p, last);
 }
@@ -105,9 +96,11 @@ __attribute__((target("avx2"))) int32_t findHeaderAvx2(const uint8_t* block, int
 
 // The first offset p in [from, last] at which a header starts, or last + 1:
 // the offset a comparison at every byte finds, found faster.
-int32_t findHeader(const uint8_t* block, int32_t from, int32_t last) {
+int32_t findHeader(const uint8_t* block, int32_t from, int32_t last, bool wide) {
 #if defined(SARVIK_AVX2)
-  if (useWideSearch) return findHeaderAvx2(block, from, last);
+  if (wide) return findHeaderAvx2(block, from, last);
+#else
+  (void)wide;
 #endif
 #if defined(__SSE2__)
   return findHeaderWith<paMask16>(block, from, last);
@@ -142,26 +135,21 @@ void swapWords(uint8_t* out, const uint8_t* in, int32_t n) {
 
 }  // namespace
 
-#if defined(SARVIK_AVX2)
-bool useWideSearch = __builtin_cpu_supports("avx2");
-#else
-bool useWideSearch = false;
-#endif
-
 ReaderSource::ReaderSource(WavReader& reader, int32_t largestWanted)
     : reader_(reader),
       // Room for the 16 bytes delivered last, then the read, whose target is
       // 64-byte aligned: the system copies into aligned memory faster.
-      buffer_(new (std::nothrow) uint8_t[kHeaderSize + largestWanted + 63]()) {
+      buffer_(new (std::nothrow) uint8_t[kBurstHeaderSize + largestWanted + 63]()) {
   if (!buffer_) return;
-  const auto room = reinterpret_cast<uintptr_t>(buffer_.get()) + kHeaderSize;
+  const auto room = reinterpret_cast<uintptr_t>(buffer_.get()) + kBurstHeaderSize;
   target_ = reinterpret_cast<uint8_t*>(room + (64 - room % 64) % 64);
 }
 
 int32_t ReaderSource::next(int32_t wanted, const uint8_t** at) {
   // The 16 bytes delivered last (fewer at the start) move to just before
   // the read.
-  std::memmove(target_ - kHeaderSize, target_ + delivered_ - kHeaderSize, kHeaderSize);
+  std::memmove(target_ - kBurstHeaderSize, target_ + delivered_ - kBurstHeaderSize,
+               kBurstHeaderSize);
   const int32_t got = reader_.read(wanted, target_);
   delivered_ = std::max(got, 0);
   *at = target_;
@@ -169,9 +157,14 @@ int32_t ReaderSource::next(int32_t wanted, const uint8_t** at) {
 }
 
 template <bool kDiagnostic>
-ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputFile* output,
-                            FILE* report) {
-  static_assert((0xFFFF >> 3) <= kOutputBufferSize, "the largest payload fits the output's buffer");
+ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputSink& output,
+                            FILE* report, HeaderSearch search) {
+#if defined(SARVIK_AVX2)
+  const bool wide = search == HeaderSearch::widest && __builtin_cpu_supports("avx2");
+#else
+  const bool wide = false;
+  (void)search;
+#endif
   int32_t carry = 0;
   long long streamBase = 0;  // stream offset of the byte at the start of the block
   long long bytesWritten = 0;
@@ -185,17 +178,17 @@ ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputFile* 
   // are written while the scan goes on.
   auto writePayload = [&](const uint8_t* payload, int32_t n) {
     bytesWritten += n;
-    uint8_t* room = outputReserve(output, static_cast<uint32_t>(n));
+    uint8_t* room = output.reserve(static_cast<uint32_t>(n));
     if (!room) return false;
     swapWords(room, payload, n);
-    outputCommit(output, static_cast<uint32_t>(n));
+    output.commit(static_cast<uint32_t>(n));
     return true;
   };
   // Every report line goes out through here. The payloads before it are
   // written first, and a failed write ends the loop before the line: the
   // report is that of one write per burst, whatever the buffer holds.
   auto say = [&](const char* format, auto... values) {
-    if (!outputFlush(output)) return false;
+    if (!output.flush()) return false;
     char line[256];  // the longest line takes less than 100 bytes
     const int n = std::snprintf(line, sizeof line, format, values...);
     textWrite(report, line, static_cast<size_t>(std::min<int>(n, sizeof line - 1)));
@@ -208,8 +201,7 @@ ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputFile* 
     const uint8_t* fresh = nullptr;
     const int32_t got = source.next(wanted, &fresh);
     // A write that failed before the read comes first.
-    if (got < 0)
-      return outputFlush(output) ? ExtractResult::readFailed : ExtractResult::writeFailed;
+    if (got < 0) return output.flush() ? ExtractResult::readFailed : ExtractResult::writeFailed;
     if (got == 0) {
       return say(report::kSummary, burstCount, bytesWritten) ? ExtractResult::ended
                                                              : ExtractResult::writeFailed;
@@ -231,12 +223,12 @@ ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputFile* 
       pos = complete ? padded(n) : size;
     }
 
-    while (pos + kHeaderSize <= size) {
-      pos = findHeader(block, pos, size - kHeaderSize);
-      if (pos + kHeaderSize > size) break;
+    while (pos + kBurstHeaderSize <= size) {
+      pos = findHeader(block, pos, size - kBurstHeaderSize, wide);
+      if (pos + kBurstHeaderSize > size) break;
       const uint8_t* const header = block + pos;
       const int type = header[12] & 0x1F;
-      const int32_t length = (header[14] | header[15] << 8) >> 3;
+      const int32_t length = readLe16(header + 14) >> 3;
 
       ++burstCount;
       if (kDiagnostic && !say(report::kTraceHeader, header[13], header[12], length)) {
@@ -262,7 +254,7 @@ ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputFile* 
         continue;
       }
 
-      const int32_t avail = size - pos - kHeaderSize;
+      const int32_t avail = size - pos - kBurstHeaderSize;
       int32_t n = length;
       if (avail < padded(length)) {
         pending = true;
@@ -272,7 +264,7 @@ ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputFile* 
       if (kDiagnostic && !say(report::kTraceWrite, n, bytesWritten, bytesWritten)) {
         return ExtractResult::writeFailed;
       }
-      if (!writePayload(header + kHeaderSize, n)) return ExtractResult::writeFailed;
+      if (!writePayload(header + kBurstHeaderSize, n)) return ExtractResult::writeFailed;
       if (pending) {
         // Of an odd count, the block's last byte is the first of a word the
         // block end cut: it is carried, and the rest of the payload starts
@@ -280,7 +272,7 @@ ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputFile* 
         pos = size - (avail & 1);
         break;
       }
-      pos += kHeaderSize + padded(length);
+      pos += kBurstHeaderSize + padded(length);
     }
 
     // The unscanned bytes (fewer than 16, or the held byte of a split
@@ -291,5 +283,6 @@ ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputFile* 
   }
 }
 
-template ExtractResult extractBursts<false>(BlockSource&, int32_t, OutputFile*, FILE*);
-template ExtractResult extractBursts<true>(BlockSource&, int32_t, OutputFile*, FILE*);
+template ExtractResult extractBursts<false>(BlockSource&, int32_t, OutputSink&, FILE*,
+                                            HeaderSearch);
+template ExtractResult extractBursts<true>(BlockSource&, int32_t, OutputSink&, FILE*, HeaderSearch);

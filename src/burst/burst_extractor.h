@@ -8,15 +8,12 @@
 #include <cstdio>
 #include <memory>
 
-#include "platform/output_file.h"
 #include "wav/wav_reader.h"
 
 // The programs' block: a read asks for this many bytes less those carried.
 constexpr int32_t kBlockSize = 0x40000;
-
-// Whether the header search takes 32-byte vectors: where the processor has
-// them. Tests clear it to run the 16-byte search as well.
-extern bool useWideSearch;
+// The largest payload: the largest length code, 65,535 bits, in bytes.
+constexpr uint32_t kLargestPayload = 0xFFFF >> 3;
 
 // Where the loop's blocks come from.
 class BlockSource {
@@ -47,7 +44,27 @@ class ReaderSource final : public BlockSource {
   int32_t delivered_ = 0;      // by the last read
 };
 
+// Where the loop's payloads go.
+class OutputSink {
+ public:
+  virtual ~OutputSink() = default;
+  // Room for n more bytes (n at most kLargestPayload), to be filled and then
+  // appended with commit. Null when a write has failed: nothing more is
+  // written.
+  virtual uint8_t* reserve(uint32_t n) = 0;
+  virtual void commit(uint32_t n) = 0;
+  // Writes every byte appended so far; false when a write failed. Each
+  // report line waits here first, so that the report never runs ahead of
+  // the writes.
+  virtual bool flush() = 0;
+};
+
 enum class ExtractResult { ended, readFailed, writeFailed };
+
+// How header candidates are found: in the widest vectors the processor has,
+// or in 16-byte ones (a byte search where there are none). The result is the
+// same, found faster or slower; tests run both.
+enum class HeaderSearch { widest, narrow };
 
 // Runs the loop over blocks of blockSize bytes, at least 16. The rest of a
 // split payload is taken from the next block alone, as the loop has always
@@ -65,8 +82,10 @@ enum class ExtractResult { ended, readFailed, writeFailed };
 // cannot be written does not stop the loop. The diagnostic variant also
 // traces every read, header and write, and reports every header found.
 template <bool kDiagnostic>
-ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputFile* output,
-                            FILE* report);
+ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputSink& output,
+                            FILE* report, HeaderSearch search = HeaderSearch::widest);
 
-extern template ExtractResult extractBursts<false>(BlockSource&, int32_t, OutputFile*, FILE*);
-extern template ExtractResult extractBursts<true>(BlockSource&, int32_t, OutputFile*, FILE*);
+extern template ExtractResult extractBursts<false>(BlockSource&, int32_t, OutputSink&, FILE*,
+                                                   HeaderSearch);
+extern template ExtractResult extractBursts<true>(BlockSource&, int32_t, OutputSink&, FILE*,
+                                                  HeaderSearch);

@@ -10,9 +10,10 @@
 #include <vector>
 
 #include "burst/burst_extractor.h"
+#include "output/output_file.h"
 #include "platform/file_io.h"
-#include "platform/output_file.h"
 #include "platform/terminal.h"
+#include "wav/little_endian.h"
 #include "wav/wav_reader.h"
 #include "wav/wave_format.h"
 
@@ -75,11 +76,11 @@ static_assert(sizeof kMessages / sizeof *kMessages == static_cast<size_t>(Failur
               "one message for each failure");
 
 Failure checkFormat(const uint8_t* format) {
-  const uint16_t tag = wave::field16(format, wave::kFormatTagOffset);
+  const uint16_t tag = readLe16(format + wave::kFormatTagOffset);
   if (tag == wave::kTagFloat) return Failure::floatFormat;
   if (tag != wave::kTagPcm) return Failure::notLinearPcm;
-  if (wave::field16(format, wave::kChannelsOffset) != 2 ||
-      wave::field16(format, wave::kBitsPerSampleOffset) != 16) {
+  if (readLe16(format + wave::kChannelsOffset) != 2 ||
+      readLe16(format + wave::kBitsPerSampleOffset) != 16) {
     return Failure::notStereo16;
   }
   return Failure::none;
@@ -93,10 +94,10 @@ Failure extractTo(WavReader& reader, const char* inputPath, const char* outputPa
   if (!source.allocated()) return Failure::inputNotOpened;
   // Creating the input itself would truncate it before a byte was read.
   if (fileOps->sameFile(inputPath, outputPath)) return Failure::outputNotCreated;
-  OutputFile* output = outputCreate(outputPath);
+  const std::unique_ptr<OutputFile> output = OutputFile::create(outputPath);
   if (!output) return Failure::outputNotCreated;
-  const ExtractResult result = extractBursts<kDiagnostic>(source, kBlockSize, output, stdout);
-  const bool closed = outputClose(output);
+  const ExtractResult result = extractBursts<kDiagnostic>(source, kBlockSize, *output, stdout);
+  const bool closed = output->close();
   if (result == ExtractResult::readFailed) return Failure::readError;
   if (result == ExtractResult::writeFailed || !closed) return Failure::writeError;
   return Failure::none;

@@ -2,11 +2,11 @@
 
 const FileOps* fileOps = &kSystemFileOps;
 
-int32_t fileReadFull(SystemFile* file, void* buffer, int32_t count) {
+int32_t fileReadFull(const FileOps& ops, SystemFile* file, void* buffer, int32_t count) {
   auto* out = static_cast<uint8_t*>(buffer);
   int32_t done = 0;
   while (done < count) {
-    const long got = fileOps->readSome(file, out + done, static_cast<uint32_t>(count - done));
+    const long got = ops.readSome(file, out + done, static_cast<uint32_t>(count - done));
     if (got == kInterrupted) continue;
     if (got < 0) return done > 0 ? done : -1;
     if (got == 0) break;
@@ -15,10 +15,10 @@ int32_t fileReadFull(SystemFile* file, void* buffer, int32_t count) {
   return done;
 }
 
-bool fileWriteAll(SystemFile* file, const void* data, uint32_t n) {
+bool fileWriteAll(const FileOps& ops, SystemFile* file, const void* data, uint32_t n) {
   const auto* in = static_cast<const uint8_t*>(data);
   while (n > 0) {
-    const long done = fileOps->writeSome(file, in, n);
+    const long done = ops.writeSome(file, in, n);
     if (done == kInterrupted) continue;
     if (done <= 0) return false;
     in += done;

@@ -1,7 +1,8 @@
 // The seam between the RIFF and output layers above it and the system's
 // files: a handful of plain operations with one implementation per platform
 // (file_posix.cpp, file_win32.cpp), chosen by the build. Nothing below this
-// seam knows what a chunk is.
+// seam knows what a chunk is. A file keeps the operations it was opened
+// with, so that nothing global is read while it is in use.
 #pragma once
 
 #include <cstdint>
@@ -40,17 +41,17 @@ struct FileOps {
 
 // The platform's own operations.
 extern const FileOps kSystemFileOps;
-// The operations in use: kSystemFileOps, unless a test build has put others
-// in their place before main.
+// The operations that files are opened with: kSystemFileOps, unless a test
+// build has put others in their place before main.
 extern const FileOps* fileOps;
 
 // Reads until count bytes are in, the file ends or an error comes: the bytes
 // read, 0 at the end, -1 on an error before any byte (an error after some
 // bytes is reported by the next call).
-int32_t fileReadFull(SystemFile* file, void* buffer, int32_t count);
+int32_t fileReadFull(const FileOps& ops, SystemFile* file, void* buffer, int32_t count);
 // Writes all n bytes, continuing after partial writes. False on an error or
 // a write that makes no progress.
-bool fileWriteAll(SystemFile* file, const void* data, uint32_t n);
+bool fileWriteAll(const FileOps& ops, SystemFile* file, const void* data, uint32_t n);
 
 // Makes the process safe to run before any file is opened: standard
 // descriptors that are closed are opened on the null device (so that no

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <new>
 
+#include "wav/little_endian.h"
 #include "wav/wave_format.h"
 
 namespace {
@@ -15,7 +16,7 @@ constexpr FOURCC kFact = mmioFOURCC('f', 'a', 'c', 't');
 
 // Nothing past 18 + the largest cbSize can ever be reported by formatSize(),
 // so a larger "fmt " chunk is kept only up to there.
-constexpr uint32_t kFormatLimit = wave::kHeaderSize + 0xFFFF;
+constexpr uint32_t kFormatLimit = wave::kRecordSize + 0xFFFF;
 
 // A RIFF file cannot hold a chunk ending at or past 2^32: such a size (near
 // 0xFFFFFFFF, written by streaming recorders that do not know the length)
@@ -82,14 +83,14 @@ bool WavReader::takeFormat(const MMCKINFO& chunk, uint64_t fileSize) {
   // A chunk the file does not hold in full fails before its size is allocated.
   if (chunk.dwDataOffset + chunk.cksize > fileSize) return false;
   const uint32_t kept = std::min(chunk.cksize, kFormatLimit);
-  formatBlockSize_ = std::max(kept, wave::kHeaderSize);
+  formatBlockSize_ = std::max(kept, wave::kRecordSize);
   // Zero-filled, so a short chunk leaves no field undefined.
   format_.reset(new (std::nothrow) uint8_t[formatBlockSize_]());
   if (!format_) return false;
   if (mmioRead(file_, format_.get(), static_cast<int32_t>(kept)) != static_cast<int32_t>(kept)) {
     return false;
   }
-  const uint16_t tag = wave::field16(format_.get(), wave::kFormatTagOffset);
+  const uint16_t tag = readLe16(format_.get() + wave::kFormatTagOffset);
   if (tag == wave::kTagPcm || tag == wave::kTagFloat) {
     format_[wave::kCbSizeOffset] = format_[wave::kCbSizeOffset + 1] = 0;
   }
@@ -100,7 +101,7 @@ uint32_t WavReader::readFactCount(const MMCKINFO& chunk) {
   // Only the chunk's own bytes count; a short chunk gives a short count.
   uint8_t bytes[4] = {};
   mmioRead(file_, bytes, static_cast<int32_t>(std::min<uint32_t>(chunk.cksize, 4)));
-  return bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+  return readLe32(bytes);
 }
 
 void WavReader::close() {
@@ -118,10 +119,10 @@ int WavReader::seekData(uint32_t offset) {
 
 uint32_t WavReader::formatSize() const {
   if (!file_) return 0;
-  return std::min<uint32_t>(wave::kHeaderSize + wave::field16(format_.get(), wave::kCbSizeOffset),
+  return std::min<uint32_t>(wave::kRecordSize + readLe16(format_.get() + wave::kCbSizeOffset),
                             formatBlockSize_);
 }
 
 uint16_t WavReader::blockAlign() const {
-  return file_ ? wave::field16(format_.get(), wave::kBlockAlignOffset) : 0;
+  return file_ ? readLe16(format_.get() + wave::kBlockAlignOffset) : 0;
 }

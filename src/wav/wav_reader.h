@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "platform/mmio.h"
+#include "wav/mmio.h"
 
 class WavReader {
  public:

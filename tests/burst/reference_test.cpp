@@ -59,18 +59,17 @@ Bytes randomStream(std::mt19937& rng, size_t target, size_t maxLength, size_t bl
   return d;
 }
 
-// Both header searches, where the processor has the wide one.
-void compare(const Bytes& data, int32_t block, const std::string& what, const Reads& reads = {}) {
-  const bool wide = useWideSearch;
-  for (bool search : {false, wide}) {
-    useWideSearch = search;
+// Both header searches.
+void compare(const Bytes& data, int32_t block, const std::string& what, Reads reads = {}) {
+  for (HeaderSearch search : {HeaderSearch::narrow, HeaderSearch::widest}) {
+    reads.search = search;
     const LoopRun got = runLoop(data, block, reads);
     const Expected want = reference(data, got.readEnds);
-    ASSERT_EQ(got.result, ExtractResult::ended) << what;
-    EXPECT_EQ(got.output, want.output) << what << (search ? ", wide search" : "");
-    EXPECT_EQ(got.report, want.report + want.summary) << what << (search ? ", wide search" : "");
+    const char* how = search == HeaderSearch::widest ? ", widest search" : ", narrow search";
+    ASSERT_EQ(got.result, ExtractResult::ended) << what << how;
+    EXPECT_EQ(got.output, want.output) << what << how;
+    EXPECT_EQ(got.report, want.report + want.summary) << what << how;
   }
-  useWideSearch = wide;
 }
 
 // A header and an odd payload placed at every offset within the first

@@ -5,8 +5,6 @@
 #include <memory>
 #include <stdexcept>
 
-#include "platform/file_io.h"
-
 namespace testsupport {
 
 namespace {
@@ -39,20 +37,35 @@ class ScriptedSource final : public BlockSource {
   int calls_ = 0;
 };
 
-// The output in memory: the runner puts these operations in place of the
-// system's for the run.
-std::string* memoryOutput = nullptr;
-long long failWriteAt = -1;
-SystemFile* createInMemory(const char*) { return reinterpret_cast<SystemFile*>(memoryOutput); }
-// Takes what fits before failWriteAt, as a full disk does, then fails.
-long writeToMemory(SystemFile*, const void* data, uint32_t n) {
-  long long room = failWriteAt < 0 ? n : failWriteAt - (long long)memoryOutput->size();
-  if (room <= 0) return -1;
-  n = uint32_t(std::min<long long>(n, room));
-  memoryOutput->append(static_cast<const char*>(data), n);
-  return long(n);
-}
-bool closeMemory(SystemFile*) { return true; }
+// Payloads are appended to pending and written to the output only at a
+// flush: the output takes what fits before failWriteAt, as a full disk
+// does, and then fails.
+class MemorySink final : public OutputSink {
+ public:
+  MemorySink(Bytes* output, long long failWriteAt) : output_(output), failWriteAt_(failWriteAt) {}
+  uint8_t* reserve(uint32_t n) override {
+    if (failed_) return nullptr;
+    pending_.resize(used_ + n);
+    return reinterpret_cast<uint8_t*>(&pending_[used_]);
+  }
+  void commit(uint32_t n) override { used_ += n; }
+  bool flush() override {
+    size_t n = used_;
+    if (failWriteAt_ >= 0)
+      n = std::min(n, size_t(std::max(0LL, failWriteAt_ - (long long)output_->size())));
+    output_->append(pending_, 0, n);
+    failed_ = failed_ || n < used_;
+    used_ = 0;
+    return !failed_;
+  }
+
+ private:
+  Bytes* output_;
+  long long failWriteAt_;
+  Bytes pending_;
+  size_t used_ = 0;
+  bool failed_ = false;
+};
 
 }  // namespace
 
@@ -61,21 +74,11 @@ LoopRun runLoop(const Bytes& stream, int32_t blockSize, const Reads& reads, bool
   static FILE* const report = std::fopen((dir / "report").c_str(), "w+b");
   if (!report) throw std::runtime_error("report file");
   LoopRun run;
-  FileOps memory = *fileOps;
-  memory.create = createInMemory;
-  memory.writeSome = writeToMemory;
-  memory.close = closeMemory;
-  memoryOutput = &run.output;
-  failWriteAt = reads.failWriteAt;
-  const FileOps* const saved = fileOps;
-  fileOps = &memory;
   ScriptedSource source(stream, reads, &run.readEnds);
-  OutputFile* output = outputCreate("memory");
+  MemorySink output(&run.output, reads.failWriteAt);
   std::rewind(report);
-  run.result = diagnostic ? extractBursts<true>(source, blockSize, output, report)
-                          : extractBursts<false>(source, blockSize, output, report);
-  outputClose(output);
-  fileOps = saved;
+  run.result = diagnostic ? extractBursts<true>(source, blockSize, output, report, reads.search)
+                          : extractBursts<false>(source, blockSize, output, report, reads.search);
   run.report.resize(size_t(std::ftell(report)));
   std::rewind(report);
   if (std::fread(run.report.data(), 1, run.report.size(), report) != run.report.size()) {

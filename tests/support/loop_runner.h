@@ -15,6 +15,7 @@ struct Reads {
   std::vector<int32_t> sizes;
   int failing = -1;            // this read, counted from 0, fails
   long long failWriteAt = -1;  // the output takes this many bytes, then its writes fail
+  HeaderSearch search = HeaderSearch::widest;
 };
 
 struct LoopRun {
@@ -26,6 +27,8 @@ struct LoopRun {
 
 // Each read hands the loop a heap block of exactly the bytes it delivers,
 // with the 16 before them, so that the sanitizers see any access outside.
+// The output goes to memory, and only when the loop flushes it, so that a
+// report line that does not wait for the payloads before it shows.
 LoopRun runLoop(const Bytes& stream, int32_t blockSize, const Reads& reads = {},
                 bool diagnostic = false);
 

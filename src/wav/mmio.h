@@ -1,6 +1,7 @@
 // Multimedia file I/O for RIFF files: the operations the WAV reader is written
-// against, with the behaviour it relies on. mmio.cpp writes the RIFF rules
-// once, over the file seam of file_io.h.
+// against, with the behaviour it relies on, under the platform's published
+// names. mmio.cpp writes the RIFF rules once, over the file seam of
+// platform/file_io.h.
 #pragma once
 
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "platform/mmio.h"
+#include "wav/mmio.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -6,6 +6,7 @@
 #include <new>
 
 #include "platform/file_io.h"
+#include "wav/little_endian.h"
 
 namespace {
 // Enough for thousands of chunk headers per read: a file of zeros is a run
@@ -14,6 +15,7 @@ constexpr int32_t kAheadSize = 1 << 16;
 }  // namespace
 
 struct MmioFile {
+  const FileOps* ops;  // the ones it was opened with
   SystemFile* file;
   int64_t size;       // when opened
   int64_t pos;        // the position all operations share
@@ -26,10 +28,6 @@ struct MmioFile {
 namespace {
 
 constexpr FOURCC kRiff = mmioFOURCC('R', 'I', 'F', 'F');
-
-uint32_t le32(const uint8_t* p) {
-  return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
 
 uint64_t chunkEnd(const MMCKINFO& ck) { return ck.dwDataOffset + ck.cksize; }
 int64_t nextChunk(const MMCKINFO& ck) {
@@ -45,7 +43,7 @@ int64_t aheadFrom(HMMIO f, int64_t at) {
 
 bool seekSystem(HMMIO f, int64_t to) {
   if (f->systemPos == to) return true;
-  f->systemPos = fileOps->seek(f->file, to);
+  f->systemPos = f->ops->seek(f->file, to);
   return f->systemPos == to;
 }
 
@@ -62,8 +60,9 @@ const uint8_t* peek(HMMIO f, int64_t at, int32_t n, int* result) {
     *result = MMIOERR_CANNOTSEEK;
     return nullptr;
   }
-  const int32_t got = fileReadFull(
-      f->file, f->ahead, static_cast<int32_t>(std::min<int64_t>(kAheadSize, f->size - at)));
+  const int32_t got =
+      fileReadFull(*f->ops, f->file, f->ahead,
+                   static_cast<int32_t>(std::min<int64_t>(kAheadSize, f->size - at)));
   if (got < 0) {
     f->systemPos = -1;
     *result = MMIOERR_CANNOTREAD;
@@ -76,22 +75,24 @@ const uint8_t* peek(HMMIO f, int64_t at, int32_t n, int* result) {
 }
 
 void takeHeader(const uint8_t* header, int64_t at, MMCKINFO* ck) {
-  ck->ckid = le32(header);
-  ck->cksize = le32(header + 4);
+  ck->ckid = readLe32(header);
+  ck->cksize = readLe32(header + 4);
   ck->dwDataOffset = static_cast<uint64_t>(at) + 8;
 }
 
 }  // namespace
 
 HMMIO mmioOpenA(const char* path, void*, uint32_t) {
-  SystemFile* file = fileOps->openRead(path);
+  const FileOps* ops = fileOps;
+  SystemFile* file = ops->openRead(path);
   if (!file) return nullptr;
-  const int64_t size = fileOps->size(file);
+  const int64_t size = ops->size(file);
   HMMIO f = size < 0 ? nullptr : new (std::nothrow) MmioFile;
   if (!f) {
-    fileOps->close(file);
+    ops->close(file);
     return nullptr;
   }
+  f->ops = ops;
   f->file = file;
   f->size = size;
   f->pos = f->systemPos = 0;
@@ -110,7 +111,7 @@ int mmioDescend(HMMIO f, MMCKINFO* ck, const MMCKINFO* parent, uint32_t flags) {
       takeHeader(header, at, ck);
       if (ck->ckid != kRiff) continue;
       const uint8_t* form = peek(f, at, 12, &result);
-      if (form && le32(form + 8) == ck->fccType) {
+      if (form && readLe32(form + 8) == ck->fccType) {
         f->pos = at + 12;
         return MMSYSERR_NOERROR;
       }
@@ -138,7 +139,8 @@ int32_t mmioRead(HMMIO f, void* buffer, int32_t count) {
     f->pos += done;
   }
   if (done == count) return done;
-  const int32_t got = seekSystem(f, f->pos) ? fileReadFull(f->file, out + done, count - done) : -1;
+  const int32_t got =
+      seekSystem(f, f->pos) ? fileReadFull(*f->ops, f->file, out + done, count - done) : -1;
   if (got < 0) {
     f->systemPos = -1;
     return done > 0 ? done : -1;
@@ -151,14 +153,14 @@ int64_t mmioSeek(HMMIO f, int64_t offset, int origin) {
   const int64_t to = origin == SEEK_SET ? offset : offset + (origin == SEEK_END ? f->size : f->pos);
   // Reads after a seek come from the file, not from what the walk read ahead.
   f->aheadLength = 0;
-  f->systemPos = fileOps->seek(f->file, to);
+  f->systemPos = f->ops->seek(f->file, to);
   if (f->systemPos != to) return -1;
   f->pos = to;
   return to;
 }
 
 int mmioClose(HMMIO f, uint32_t) {
-  const bool closed = fileOps->close(f->file);
+  const bool closed = f->ops->close(f->file);
   delete f;
   return closed ? MMSYSERR_NOERROR : MMIOERR_CANNOTREAD;
 }

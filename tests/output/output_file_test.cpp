@@ -1,0 +1,60 @@
+// The output file over file operations in memory, given when it is created:
+// payloads reach the file in order through both buffers and the writer
+// thread, a flush waits until they are there, and a failing write keeps
+// exactly the bytes before the failure.
+#include "output/output_file.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "test_support.h"
+
+using namespace testsupport;
+
+namespace {
+
+struct MemoryFile {
+  Bytes bytes;
+  long long failAt;  // takes this many bytes, then fails; -1: never
+} memory;
+
+SystemFile* createInMemory(const char*) { return reinterpret_cast<SystemFile*>(&memory); }
+long writeToMemory(SystemFile*, const void* data, uint32_t n) {
+  const long long room = memory.failAt < 0 ? n : memory.failAt - (long long)memory.bytes.size();
+  if (room <= 0) return -1;
+  n = uint32_t(std::min<long long>(n, room));
+  memory.bytes.append(static_cast<const char*>(data), n);
+  return long(n);
+}
+bool closeMemory(SystemFile*) { return true; }
+
+TEST(OutputFile, WritesInOrderFlushesAndKeepsWhatFitsBeforeAFailure) {
+  FileOps ops = kSystemFileOps;
+  ops.create = createInMemory;
+  ops.writeSome = writeToMemory;
+  ops.close = closeMemory;
+  const Bytes data = noise(3 << 20, 1);  // three buffers' worth
+  for (const long long failAt : {-1LL, 0LL, 5000LL, 1LL << 20, (1LL << 20) + 7, (3LL << 20) - 1}) {
+    memory = {"", failAt};
+    const std::unique_ptr<OutputFile> output = OutputFile::create("memory", ops);
+    ASSERT_TRUE(output);
+    size_t committed = 0;
+    for (int piece = 0; committed < data.size(); ++piece) {
+      const uint32_t n = uint32_t(std::min<size_t>(kLargestPayload, data.size() - committed));
+      uint8_t* room = output->reserve(n);
+      if (!room) break;  // a write failed: nothing more is taken
+      std::memcpy(room, data.data() + committed, n);
+      output->commit(n);
+      committed += n;
+      if (piece % 100 == 99 && output->flush()) {
+        EXPECT_EQ(memory.bytes.size(), committed) << failAt;
+      }
+    }
+    EXPECT_EQ(output->close(), failAt < 0) << failAt;
+    EXPECT_EQ(memory.bytes, data.substr(0, failAt < 0 ? data.size() : size_t(failAt))) << failAt;
+  }
+}
+
+}  // namespace
