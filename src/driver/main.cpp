@@ -3,7 +3,6 @@
 // every read, burst header and write.
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <new>
 #include <string>
@@ -127,16 +126,15 @@ int sarvik(int argc, char** argv) {
   prepareProcess();
   terminalSetUp();
   if (argc != 3) {
-    textWrite(stderr, kUsageBeforeName, std::strlen(kUsageBeforeName));
+    textWrite(stderr, kUsageBeforeName);
     nameWrite(stderr, argc > 0 ? argv[0] : "sarvik");
-    textWrite(stderr, kUsageAfterName, std::strlen(kUsageAfterName));
+    textWrite(stderr, kUsageAfterName);
     return 1;
   }
   const Failure failure = run(argv[1], argv[2]);
   if (failure == Failure::none) return 0;
   fflush(stdout);  // the report so far comes before the failure message
-  const char* message = kMessages[static_cast<int>(failure)];
-  textWrite(stderr, message, std::strlen(message));
+  textWrite(stderr, kMessages[static_cast<int>(failure)]);
   return 1;
 }
 

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <cstring>
 
 // Asks standard output and standard error whether each is a terminal, and
 // which character set it shows. Before the first message.
@@ -17,6 +18,9 @@ void terminalSetUp();
 // they are everywhere else. Failures are ignored: a message that cannot be
 // shown does not stop the run.
 void textWrite(FILE* stream, const char* text, size_t n);
+inline void textWrite(FILE* stream, const char* text) {
+  textWrite(stream, text, std::strlen(text));
+}
 
 // Writes a name the user typed (the program's name, UTF-8 on Windows): it is
 // the user's own text, never converted from Shift_JIS. On Windows a file or

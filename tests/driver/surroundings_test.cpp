@@ -88,6 +88,7 @@ TEST(Surroundings, LittleMemoryOrStackLeavesAnExistingOutputAlone) {
 #if defined(__SANITIZE_ADDRESS__)
   GTEST_SKIP() << "AddressSanitizer's shadow memory does not fit under ulimit -v";
 #endif
+  if (kEmulated) GTEST_SKIP() << "the emulator's own memory does not fit under ulimit -v";
   const Bytes p1 = noise(1536, 1), p2 = noise(1536, 2);
   const TempDir dir;
   writeFile(dir / "in.wav", pcmWav(burst(1, 0x3000, p1) + burst(1, 0x3000, p2)));
@@ -112,6 +113,7 @@ TEST(Surroundings, MemoryForTheInputButNotForTheOutput) {
 #if defined(__SANITIZE_ADDRESS__)
   GTEST_SKIP() << "AddressSanitizer's shadow memory does not fit under ulimit -v";
 #endif
+  if (kEmulated) GTEST_SKIP() << "the emulator's own memory does not fit under ulimit -v";
   const TempDir dir;
   writeFile(dir / "in.wav", pcmWav(burst(1, 0x3000, noise(1536, 1))));
   auto runWith = [&](long kib) {
@@ -137,6 +139,7 @@ TEST(Surroundings, MemoryForTheInputButNotForTheOutput) {
 // exempt), each full buffer is written as it fills: the same output, and the
 // same write error.
 TEST(Surroundings, NoThreadToSpareWritesInTurn) {
+  if (kEmulated) GTEST_SKIP() << "the emulator starts a thread of its own";
   const Capture& c = many();
   const TempDir dir;
   chmod(dir.path().c_str(), 0777);

@@ -10,6 +10,14 @@
 
 namespace testsupport {
 
+// Whether the programs run under an emulator (qemu-user): slower, and with
+// limits of its own.
+#ifdef SARVIK_EMULATED
+constexpr bool kEmulated = true;
+#else
+constexpr bool kEmulated = false;
+#endif
+
 // Bytes as they stand in a file.
 using Bytes = std::string;
 
