@@ -70,6 +70,11 @@ bool OutputFile::startWriter() {
   return started;
 }
 
+// Waits until the writer holds no buffer; under lock.
+void OutputFile::waitForWriter() {
+  while (handed_) pthread_cond_wait(&changed_, &lock_);
+}
+
 // Hands the filled bytes over and fills the other buffer. False when a write
 // is known to have failed: one before, or without the writer thread this one.
 bool OutputFile::handOver() {
@@ -82,7 +87,7 @@ bool OutputFile::handOver() {
     return !failed_;
   }
   pthread_mutex_lock(&lock_);
-  while (handed_) pthread_cond_wait(&changed_, &lock_);
+  waitForWriter();
   const bool written = !failed_;
   if (written && n > 0) {
     handed_ = data;
@@ -99,7 +104,7 @@ bool OutputFile::handOver() {
 bool OutputFile::settled() {
   if (!threaded_) return !failed_;
   pthread_mutex_lock(&lock_);
-  while (handed_) pthread_cond_wait(&changed_, &lock_);
+  waitForWriter();
   const bool written = !failed_;
   pthread_mutex_unlock(&lock_);
   return written;

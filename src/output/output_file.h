@@ -41,6 +41,7 @@ class OutputFile final : public OutputSink {
   explicit OutputFile(const FileOps& ops) : ops_(ops), filling_(buffers_[0]) {}
   static void* writeHanded(void* output);
   bool startWriter();
+  void waitForWriter();
   bool handOver();
   bool settled();
 

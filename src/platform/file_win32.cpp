@@ -2,10 +2,13 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
+#include <cstring>
+#include <cwchar>
 #include <new>
 #include <string>
 
 #include "platform/file_io.h"
+#include "platform/win32_text.h"
 
 struct SystemFile {
   HANDLE handle;
@@ -20,20 +23,12 @@ SystemFile* wrap(HANDLE handle) {
   return file;
 }
 
-std::wstring wide(const char* utf8) {
-  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
-  std::wstring text(static_cast<size_t>(n > 0 ? n : 1), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8, -1, &text[0], n);
-  text.resize(text.size() - 1);
-  return text;
-}
-
 // The path for the W calls. One whose full form the system takes as it is
 // goes as it is, so that every short path means what it always meant. A
 // longer one goes in its full form with the \\?\ prefix, which lifts the
 // limit of MAX_PATH characters.
 std::wstring systemPath(const char* utf8) {
-  const std::wstring path = wide(utf8);
+  const std::wstring path = wideText(CP_UTF8, utf8, std::strlen(utf8));
   if (path.rfind(L"\\\\?\\", 0) == 0) return path;
   const DWORD n = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
   if (n <= MAX_PATH) return path;
@@ -109,12 +104,23 @@ bool sameFile(const char* pathA, const char* pathB) {
 
 }  // namespace
 
-std::string utf8FromWide(const wchar_t* text) {
-  const int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  std::string result(static_cast<size_t>(n > 0 ? n : 1), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, -1, &result[0], n, nullptr, nullptr);
-  result.resize(result.size() - 1);
+std::wstring wideText(unsigned codePage, const char* text, size_t n) {
+  const int count = MultiByteToWideChar(codePage, 0, text, static_cast<int>(n), nullptr, 0);
+  std::wstring result(static_cast<size_t>(count), L'\0');
+  MultiByteToWideChar(codePage, 0, text, static_cast<int>(n), &result[0], count);
   return result;
+}
+
+std::string narrowText(unsigned codePage, const wchar_t* text, size_t n) {
+  const int count =
+      WideCharToMultiByte(codePage, 0, text, static_cast<int>(n), nullptr, 0, nullptr, nullptr);
+  std::string result(static_cast<size_t>(count), '\0');
+  WideCharToMultiByte(codePage, 0, text, static_cast<int>(n), &result[0], count, nullptr, nullptr);
+  return result;
+}
+
+std::string utf8FromWide(const wchar_t* text) {
+  return narrowText(CP_UTF8, text, std::wcslen(text));
 }
 
 const FileOps kSystemFileOps = {openRead, create, readSome, writeSome, seek, size, close, sameFile};

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/terminal.h"
+#include "platform/win32_text.h"
 
 namespace {
 
@@ -19,13 +20,6 @@ struct Console {
   HANDLE handle;  // null when the stream is no console
 };
 Console consoles[] = {{stdout, STD_OUTPUT_HANDLE, nullptr}, {stderr, STD_ERROR_HANDLE, nullptr}};
-
-std::wstring wide(UINT codePage, const char* text, size_t n) {
-  const int count = MultiByteToWideChar(codePage, 0, text, static_cast<int>(n), nullptr, 0);
-  std::wstring result(static_cast<size_t>(count), L'\0');
-  MultiByteToWideChar(codePage, 0, text, static_cast<int>(n), &result[0], count);
-  return result;
-}
 
 HANDLE consoleOf(FILE* stream) {
   for (const Console& console : consoles) {
@@ -60,22 +54,18 @@ void terminalSetUp() {
 
 void textWrite(FILE* stream, const char* text, size_t n) {
   if (HANDLE console = consoleOf(stream)) {
-    writeConsole(stream, console, wide(kShiftJis, text, n));
+    writeConsole(stream, console, wideText(kShiftJis, text, n));
   } else {
     std::fwrite(text, 1, n, stream);
   }
 }
 
 void nameWrite(FILE* stream, const char* name) {
-  const std::wstring text = wide(CP_UTF8, name, std::string(name).size());
+  const std::wstring text = wideText(CP_UTF8, name, std::strlen(name));
   if (HANDLE console = consoleOf(stream)) {
     writeConsole(stream, console, text);
     return;
   }
-  const int n = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                    0, nullptr, nullptr);
-  std::string ansi(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &ansi[0], n, nullptr,
-                      nullptr);
+  const std::string ansi = narrowText(CP_ACP, text.data(), text.size());
   std::fwrite(ansi.data(), 1, ansi.size(), stream);
 }

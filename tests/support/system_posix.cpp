@@ -45,16 +45,9 @@ Outcome runProgram(const std::string& program, const std::vector<std::string>& a
                    const RunOptions& options) {
   const TempDir dir;
   const std::string outPath = dir / "stdout", errPath = dir / "stderr";
-  std::vector<std::string> envStrings = options.env;
-  for (char** e = environ; *e; ++e) {
-    const std::string inherited = *e;
-    bool replaced = false;
-    for (const std::string& added : options.env) {
-      replaced =
-          replaced || inherited.compare(0, added.find('=') + 1, added, 0, added.find('=') + 1) == 0;
-    }
-    if (!replaced) envStrings.push_back(inherited);
-  }
+  std::vector<std::string> inherited;
+  for (char** e = environ; *e; ++e) inherited.push_back(*e);
+  std::vector<std::string> envStrings = environmentWith(inherited, options.env);
   std::vector<char*> argv, envp;
   for (auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);

@@ -19,6 +19,14 @@ std::wstring wide(const std::string& utf8) {
   return w;
 }
 
+std::string narrow(const wchar_t* text) {
+  const int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  std::string s(size_t(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text, -1, s.data(), n, nullptr, nullptr);
+  s.resize(s.size() - 1);  // the terminating null
+  return s;
+}
+
 }  // namespace
 
 std::string sjis(const std::string& utf8) {
@@ -77,20 +85,13 @@ Outcome runProgram(const std::string& program, const std::vector<std::string>& a
   std::string commandLine;
   for (const std::string& a : args) commandLine += (commandLine.empty() ? "\"" : " \"") + a + "\"";
   std::wstring wideLine = wide(commandLine);
-  // The environment block: the additions, then ours less what they replace.
-  std::wstring env;
-  for (const std::string& e : options.env) env += wide(e) + L'\0';
+  std::vector<std::string> inherited;
   if (wchar_t* block = GetEnvironmentStringsW()) {
-    for (const wchar_t* e = block; *e; e += wcslen(e) + 1) {
-      bool replaced = false;
-      for (const std::string& added : options.env) {
-        const std::wstring name = wide(added.substr(0, added.find('=') + 1));
-        replaced = replaced || _wcsnicmp(e, name.c_str(), name.size()) == 0;
-      }
-      if (!replaced) env.append(e, wcslen(e) + 1);
-    }
+    for (const wchar_t* e = block; *e; e += wcslen(e) + 1) inherited.push_back(narrow(e));
     FreeEnvironmentStringsW(block);
   }
+  std::wstring env;
+  for (const std::string& e : environmentWith(inherited, options.env)) env += wide(e) + L'\0';
   env += L'\0';
 
   STARTUPINFOW si{};

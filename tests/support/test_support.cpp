@@ -1,5 +1,6 @@
 #include "test_support.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -103,6 +104,18 @@ Bytes readFile(const std::string& path) {
 bool exists(const std::string& path) {
   std::error_code ignored;
   return std::filesystem::exists(std::filesystem::u8path(path), ignored);
+}
+
+std::vector<std::string> environmentWith(const std::vector<std::string>& inherited,
+                                         const std::vector<std::string>& added) {
+  std::vector<std::string> env = added;
+  for (const std::string& entry : inherited) {
+    const bool replaced = std::any_of(added.begin(), added.end(), [&](const std::string& a) {
+      return entry.compare(0, a.find('=') + 1, a, 0, a.find('=') + 1) == 0;
+    });
+    if (!replaced) env.push_back(entry);
+  }
+  return env;
 }
 
 Extraction extract(const std::string& program, const Bytes& wav,

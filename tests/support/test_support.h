@@ -93,6 +93,9 @@ struct RunOptions {
   // bytes as they are written; they come back in out or err.
   int terminal = 0;
 };
+// The environment inherited, each NAME=value of added in place of NAME's.
+std::vector<std::string> environmentWith(const std::vector<std::string>& inherited,
+                                         const std::vector<std::string>& added);
 // Runs program with args (argv[0] is the program). Paths and arguments are
 // UTF-8, on Windows too.
 Outcome runProgram(const std::string& program, const std::vector<std::string>& args,
