@@ -4,7 +4,6 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
-#include <new>
 #if defined(__x86_64__) || defined(__SSE2__)
 #include <immintrin.h>
 #endif
@@ -139,7 +138,7 @@ ReaderSource::ReaderSource(WavReader& reader, int32_t largestWanted)
     : reader_(reader),
       // Room for the 16 bytes delivered last, then the read, whose target is
       // 64-byte aligned: the system copies into aligned memory faster.
-      buffer_(new (std::nothrow) uint8_t[kBurstHeaderSize + largestWanted + 63]()) {
+      buffer_(memoryBytes(kBurstHeaderSize + static_cast<size_t>(largestWanted) + 63)) {
   if (!buffer_) return;
   const auto room = reinterpret_cast<uintptr_t>(buffer_.get()) + kBurstHeaderSize;
   target_ = reinterpret_cast<uint8_t*>(room + (64 - room % 64) % 64);

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "platform/memory.h"
 #include "wav/wav_reader.h"
 
 // The programs' block: a read asks for this many bytes less those carried.
@@ -39,7 +40,7 @@ class ReaderSource final : public BlockSource {
 
  private:
   WavReader& reader_;
-  std::unique_ptr<uint8_t[]> buffer_;
+  Owned<uint8_t> buffer_;
   uint8_t* target_ = nullptr;  // where the reads land, 64-byte aligned
   int32_t delivered_ = 0;      // by the last read
 };

@@ -3,14 +3,13 @@
 // every read, burst header and write.
 #include <algorithm>
 #include <cstdio>
-#include <memory>
-#include <new>
 #include <string>
 #include <vector>
 
 #include "burst/burst_extractor.h"
 #include "output/output_file.h"
 #include "platform/file_io.h"
+#include "platform/memory.h"
 #include "platform/terminal.h"
 #include "wav/little_endian.h"
 #include "wav/wav_reader.h"
@@ -40,6 +39,7 @@ enum class Failure {
   outputNotCreated,
   readError,
   writeError,
+  outOfMemory,
   count,
 };
 
@@ -70,6 +70,9 @@ constexpr const char* kMessages[] = {
     "\x93\xc7\x82\xdd\x8e\xe6\x82\xe8\x83G\x83\x89\x81[\x82\xc5\x82\xb7\n",
     // "書き込みエラーです\n"
     "\x8f\x91\x82\xab\x8d\x9e\x82\xdd\x83G\x83\x89\x81[\x82\xc5\x82\xb7\n",
+    // "メモリが足りません。\n"
+    "\x83\x81\x83\x82\x83\x8a\x82\xaa\x91\xab\x82\xe8\x82\xdc\x82\xb9\x82\xf1\x81"
+    "B\n",
 };
 static_assert(sizeof kMessages / sizeof *kMessages == static_cast<size_t>(Failure::count),
               "one message for each failure");
@@ -90,10 +93,10 @@ Failure checkFormat(const uint8_t* format) {
 // run that fails for want of memory leaves an existing file as it was.
 Failure extractTo(WavReader& reader, const char* inputPath, const char* outputPath) {
   ReaderSource source(reader, kBlockSize);
-  if (!source.allocated()) return Failure::inputNotOpened;
+  if (!source.allocated()) return Failure::outOfMemory;
   // Creating the input itself would truncate it before a byte was read.
   if (fileOps->sameFile(inputPath, outputPath)) return Failure::outputNotCreated;
-  const std::unique_ptr<OutputFile> output = OutputFile::create(outputPath);
+  const Owned<OutputFile> output = OutputFile::create(outputPath);
   if (!output) return Failure::outputNotCreated;
   const ExtractResult result = extractBursts<kDiagnostic>(source, kBlockSize, *output, stdout);
   const bool closed = output->close();
@@ -105,14 +108,15 @@ Failure extractTo(WavReader& reader, const char* inputPath, const char* outputPa
 // The whole run. Resources are released in a fixed order on every path: the
 // output (inside extractTo), the reader, then the format copy.
 Failure run(const char* inputPath, const char* outputPath) {
-  std::unique_ptr<uint8_t[]> formatCopy;
-  std::unique_ptr<WavReader> reader(new (std::nothrow) WavReader);
-  if (!reader || reader->open(inputPath) < 0) return Failure::inputNotOpened;
+  Owned<uint8_t> formatCopy;
+  Owned<WavReader> reader = memoryNew<WavReader>();
+  if (!reader) return Failure::outOfMemory;
+  if (reader->open(inputPath) < 0) return Failure::inputNotOpened;
 
   // formatSize() never exceeds the reader's block, and is at least 18.
   const uint32_t formatSize = reader->formatSize();
-  formatCopy.reset(new (std::nothrow) uint8_t[formatSize]);
-  if (!formatCopy) return Failure::inputNotOpened;
+  formatCopy = memoryBytes(formatSize);
+  if (!formatCopy) return Failure::outOfMemory;
   std::copy(reader->format(), reader->format() + formatSize, formatCopy.get());
 
   const Failure format = checkFormat(formatCopy.get());
@@ -131,8 +135,10 @@ int sarvik(int argc, char** argv) {
     textWrite(stderr, kUsageAfterName);
     return 1;
   }
-  const Failure failure = run(argv[1], argv[2]);
+  Failure failure = run(argv[1], argv[2]);
   if (failure == Failure::none) return 0;
+  // A block that could not be had is the cause, whichever step gave up.
+  if (memoryRanOut()) failure = Failure::outOfMemory;
   fflush(stdout);  // the report so far comes before the failure message
   textWrite(stderr, kMessages[static_cast<int>(failure)]);
   return 1;

@@ -2,6 +2,8 @@
 
 #include <new>
 
+#include "platform/memory.h"
+
 static_assert(OutputFile::kBufferSize >= kLargestPayload, "the largest payload fits a buffer");
 
 namespace {
@@ -9,10 +11,11 @@ namespace {
 constexpr size_t kWriterStack = 256 << 10;
 }  // namespace
 
-std::unique_ptr<OutputFile> OutputFile::create(const char* path, const FileOps& ops) {
+Owned<OutputFile> OutputFile::create(const char* path, const FileOps& ops) {
   // The buffers first: a run that cannot have them leaves an existing file
   // as it was. The writer starts once there is a file to write.
-  std::unique_ptr<OutputFile> output(new (std::nothrow) OutputFile(ops));
+  void* block = memoryAllocate(sizeof(OutputFile));
+  Owned<OutputFile> output(block ? new (block) OutputFile(ops) : nullptr);
   if (!output) return nullptr;
   output->file_ = ops.create(path);
   if (!output->file_) return nullptr;

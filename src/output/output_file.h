@@ -12,6 +12,7 @@
 
 #include "burst/burst_extractor.h"
 #include "platform/file_io.h"
+#include "platform/memory.h"
 
 class OutputFile final : public OutputSink {
  public:
@@ -19,7 +20,7 @@ class OutputFile final : public OutputSink {
   // to length 0, for writing with ops; other processes may read it. Null on
   // failure, and then an existing file is untouched unless its creation was
   // attempted.
-  static std::unique_ptr<OutputFile> create(const char* path, const FileOps& ops = *fileOps);
+  static Owned<OutputFile> create(const char* path, const FileOps& ops = *fileOps);
   // Stops the writer thread, and closes the file unless close() did.
   ~OutputFile() override;
 

@@ -5,9 +5,9 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <new>
 
 #include "platform/file_io.h"
+#include "platform/memory.h"
 
 struct SystemFile {
   int fd;
@@ -15,30 +15,38 @@ struct SystemFile {
 
 namespace {
 
-SystemFile* wrap(int fd) {
-  if (fd < 0) return nullptr;
-  SystemFile* file = new (std::nothrow) SystemFile{fd};
-  if (!file) ::close(fd);
-  return file;
+// The handle is had before the file is opened: a file created and then
+// given up for want of memory would have been truncated.
+SystemFile* newHandle() { return static_cast<SystemFile*>(memoryAllocate(sizeof(SystemFile))); }
+
+SystemFile* wrap(SystemFile* file, int fd) {
+  if (fd >= 0) {
+    file->fd = fd;
+    return file;
+  }
+  memoryRelease(file);
+  return nullptr;
 }
 
 SystemFile* openRead(const char* path) {
+  SystemFile* file = newHandle();
+  if (!file) return nullptr;
   // Non-blocking, so that opening a FIFO does not wait for a writer; it is
   // refused below like every other file that is not a regular one.
-  const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return nullptr;
+  int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-      ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+  if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+                  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0)) {
     ::close(fd);
-    return nullptr;
+    fd = -1;
   }
-  posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-  return wrap(fd);
+  if (fd >= 0) posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  return wrap(file, fd);
 }
 
 SystemFile* create(const char* path) {
-  return wrap(::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+  SystemFile* file = newHandle();
+  return file ? wrap(file, ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666)) : nullptr;
 }
 
 long result(ssize_t n) { return n < 0 && errno == EINTR ? kInterrupted : static_cast<long>(n); }
@@ -60,7 +68,7 @@ int64_t size(SystemFile* file) {
 
 bool close(SystemFile* file) {
   const bool closed = ::close(file->fd) == 0;
-  delete file;
+  memoryRelease(file);
   return closed;
 }
 

@@ -4,10 +4,10 @@
 
 #include <cstring>
 #include <cwchar>
-#include <new>
 #include <string>
 
 #include "platform/file_io.h"
+#include "platform/memory.h"
 #include "platform/win32_text.h"
 
 struct SystemFile {
@@ -16,11 +16,17 @@ struct SystemFile {
 
 namespace {
 
-SystemFile* wrap(HANDLE handle) {
-  if (handle == INVALID_HANDLE_VALUE) return nullptr;
-  SystemFile* file = new (std::nothrow) SystemFile{handle};
-  if (!file) CloseHandle(handle);
-  return file;
+// The handle is had before the file is opened: a file created and then
+// given up for want of memory would have been truncated.
+SystemFile* newHandle() { return static_cast<SystemFile*>(memoryAllocate(sizeof(SystemFile))); }
+
+SystemFile* wrap(SystemFile* file, HANDLE handle) {
+  if (handle != INVALID_HANDLE_VALUE) {
+    file->handle = handle;
+    return file;
+  }
+  memoryRelease(file);
+  return nullptr;
 }
 
 // The path for the W calls. One whose full form the system takes as it is
@@ -39,6 +45,8 @@ std::wstring systemPath(const char* utf8) {
 }
 
 SystemFile* openRead(const char* path) {
+  SystemFile* file = newHandle();
+  if (!file) return nullptr;
   // Sharing write access lets a capture that the recorder still holds open
   // be read.
   HANDLE handle =
@@ -46,15 +54,17 @@ SystemFile* openRead(const char* path) {
                   nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (handle != INVALID_HANDLE_VALUE && GetFileType(handle) != FILE_TYPE_DISK) {
     CloseHandle(handle);
-    return nullptr;
+    handle = INVALID_HANDLE_VALUE;
   }
-  return wrap(handle);
+  return wrap(file, handle);
 }
 
 SystemFile* create(const char* path) {
-  return wrap(CreateFileW(systemPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                          CREATE_ALWAYS, FILE_ATTRIBUTE_ARCHIVE | FILE_FLAG_SEQUENTIAL_SCAN,
-                          nullptr));
+  SystemFile* file = newHandle();
+  if (!file) return nullptr;
+  return wrap(file, CreateFileW(systemPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                CREATE_ALWAYS, FILE_ATTRIBUTE_ARCHIVE | FILE_FLAG_SEQUENTIAL_SCAN,
+                                nullptr));
 }
 
 long readSome(SystemFile* file, void* buffer, uint32_t n) {
@@ -80,7 +90,7 @@ int64_t size(SystemFile* file) {
 
 bool close(SystemFile* file) {
   const bool closed = CloseHandle(file->handle) != 0;
-  delete file;
+  memoryRelease(file);
   return closed;
 }
 

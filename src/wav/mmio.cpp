@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <new>
 
 #include "platform/file_io.h"
+#include "platform/memory.h"
 #include "wav/little_endian.h"
 
 namespace {
@@ -87,7 +87,7 @@ HMMIO mmioOpenA(const char* path, void*, uint32_t) {
   SystemFile* file = ops->openRead(path);
   if (!file) return nullptr;
   const int64_t size = ops->size(file);
-  HMMIO f = size < 0 ? nullptr : new (std::nothrow) MmioFile;
+  HMMIO f = size < 0 ? nullptr : static_cast<HMMIO>(memoryAllocate(sizeof(MmioFile)));
   if (!f) {
     ops->close(file);
     return nullptr;
@@ -161,6 +161,6 @@ int64_t mmioSeek(HMMIO f, int64_t offset, int origin) {
 
 int mmioClose(HMMIO f, uint32_t) {
   const bool closed = f->ops->close(f->file);
-  delete f;
+  memoryRelease(f);
   return closed ? MMSYSERR_NOERROR : MMIOERR_CANNOTREAD;
 }

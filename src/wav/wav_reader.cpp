@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <new>
 
 #include "wav/little_endian.h"
 #include "wav/wave_format.h"
@@ -85,14 +84,14 @@ bool WavReader::takeFormat(const MMCKINFO& chunk, uint64_t fileSize) {
   const uint32_t kept = std::min(chunk.cksize, kFormatLimit);
   formatBlockSize_ = std::max(kept, wave::kRecordSize);
   // Zero-filled, so a short chunk leaves no field undefined.
-  format_.reset(new (std::nothrow) uint8_t[formatBlockSize_]());
+  format_ = memoryBytes(formatBlockSize_);
   if (!format_) return false;
   if (mmioRead(file_, format_.get(), static_cast<int32_t>(kept)) != static_cast<int32_t>(kept)) {
     return false;
   }
   const uint16_t tag = readLe16(format_.get() + wave::kFormatTagOffset);
   if (tag == wave::kTagPcm || tag == wave::kTagFloat) {
-    format_[wave::kCbSizeOffset] = format_[wave::kCbSizeOffset + 1] = 0;
+    format_.get()[wave::kCbSizeOffset] = format_.get()[wave::kCbSizeOffset + 1] = 0;
   }
   return true;
 }

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "platform/memory.h"
 #include "wav/mmio.h"
 
 class WavReader {
@@ -42,7 +43,7 @@ class WavReader {
   uint32_t readFactCount(const MMCKINFO& chunk);
 
   HMMIO file_ = nullptr;
-  std::unique_ptr<uint8_t[]> format_;
+  Owned<uint8_t> format_;
   uint32_t formatBlockSize_ = 0;
   uint64_t dataOffset_ = 0;
   uint32_t dataSize_ = 0;

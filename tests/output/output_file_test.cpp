@@ -38,7 +38,7 @@ TEST(OutputFile, WritesInOrderFlushesAndKeepsWhatFitsBeforeAFailure) {
   const Bytes data = noise(3 << 20, 1);  // three buffers' worth
   for (const long long failAt : {-1LL, 0LL, 5000LL, 1LL << 20, (1LL << 20) + 7, (3LL << 20) - 1}) {
     memory = {"", failAt};
-    const std::unique_ptr<OutputFile> output = OutputFile::create("memory", ops);
+    const auto output = OutputFile::create("memory", ops);
     ASSERT_TRUE(output);
     size_t committed = 0;
     for (int piece = 0; committed < data.size(); ++piece) {
