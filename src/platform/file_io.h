@@ -46,18 +46,11 @@ extern const FileOps kSystemFileOps;
 extern const FileOps* fileOps;
 
 // Reads until count bytes are in, the file ends or an error comes: the bytes
-// read, 0 at the end, -1 on an error before any byte (an error after some
-// bytes is reported by the next call).
+// read, 0 at the end, -1 when a read failed, also after some bytes.
 int32_t fileReadFull(const FileOps& ops, SystemFile* file, void* buffer, int32_t count);
 // Writes all n bytes, continuing after partial writes. False on an error or
 // a write that makes no progress.
 bool fileWriteAll(const FileOps& ops, SystemFile* file, const void* data, uint32_t n);
-
-// Makes the process safe to run before any file is opened: standard
-// descriptors that are closed are opened on the null device (so that no
-// input or output takes their place), and a closed pipe or a file-size limit
-// turns into a failed write instead of a signal that ends the process.
-void prepareProcess();
 
 #ifdef _WIN32
 // UTF-16 text of the system's (a command-line argument) as UTF-8.

@@ -143,7 +143,7 @@ int32_t mmioRead(HMMIO f, void* buffer, int32_t count) {
       seekSystem(f, f->pos) ? fileReadFull(*f->ops, f->file, out + done, count - done) : -1;
   if (got < 0) {
     f->systemPos = -1;
-    return done > 0 ? done : -1;
+    return -1;
   }
   f->pos = f->systemPos = f->pos + got;
   return done + got;

@@ -53,8 +53,8 @@ int mmioDescend(HMMIO file, MMCKINFO* ck, const MMCKINFO* parent, uint32_t flags
 // next descend or read goes there.
 int mmioAscend(HMMIO file, MMCKINFO* ck, uint32_t flags);
 
-// Bytes read, fewer than count only at the end of the file (or when an error
-// follows bytes already delivered), 0 when none is left, -1 on an error.
+// Bytes read, fewer than count only at the end of the file, 0 when none is
+// left, -1 when a read failed, also after some bytes.
 int32_t mmioRead(HMMIO file, void* buffer, int32_t count);
 
 // origin is SEEK_SET, SEEK_CUR or SEEK_END. The new position, or -1.
