@@ -9,6 +9,7 @@
 #endif
 
 #include "burst/report_text.h"
+#include "platform/process.h"
 #include "platform/terminal.h"
 #include "wav/little_endian.h"
 
@@ -145,6 +146,7 @@ ReaderSource::ReaderSource(WavReader& reader, int32_t largestWanted)
 }
 
 int32_t ReaderSource::next(int32_t wanted, const uint8_t** at) {
+  if (interruptCame()) return kStopped;
   // The 16 bytes delivered last (fewer at the start) move to just before
   // the read.
   std::memmove(target_ - kBurstHeaderSize, target_ + delivered_ - kBurstHeaderSize,
@@ -200,7 +202,10 @@ ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputSink& 
     const uint8_t* fresh = nullptr;
     const int32_t got = source.next(wanted, &fresh);
     // A write that failed before the read comes first.
-    if (got < 0) return output.flush() ? ExtractResult::readFailed : ExtractResult::writeFailed;
+    if (got < 0) {
+      if (!output.flush()) return ExtractResult::writeFailed;
+      return got == kStopped ? ExtractResult::stopped : ExtractResult::readFailed;
+    }
     if (got == 0) {
       return say(report::kSummary, burstCount, bytesWritten) ? ExtractResult::ended
                                                              : ExtractResult::writeFailed;

@@ -16,21 +16,27 @@ constexpr int32_t kBlockSize = 0x40000;
 // The largest payload: the largest length code, 65,535 bits, in bytes.
 constexpr uint32_t kLargestPayload = 0xFFFF >> 3;
 
+// What a source gives instead of a block when the run is to stop where it
+// is: an interrupt came.
+constexpr int32_t kStopped = -2;
+
 // Where the loop's blocks come from.
 class BlockSource {
  public:
   virtual ~BlockSource() = default;
   // Delivers up to wanted new bytes of the stream and points *at to them:
-  // their count, 0 at the end, -1 on an error. The last 16 bytes delivered
-  // before (fewer at the start) lie just before *at, so that a block can
-  // begin with bytes carried from the one before without copying them.
+  // their count, 0 at the end, -1 on an error, or kStopped. The last 16
+  // bytes delivered before (fewer at the start) lie just before *at, so that
+  // a block can begin with bytes carried from the one before without
+  // copying them.
   virtual int32_t next(int32_t wanted, const uint8_t** at) = 0;
 };
 
 // The programs' source: one read per block into one buffer, allocated once,
 // where the block is scanned; the 16 bytes delivered before are moved to
 // just before it. A buffer of one block stays in the processor's cache
-// while it is scanned, which makes this faster than larger reads.
+// while it is scanned, which makes this faster than larger reads. Once an
+// interrupt has come, it gives kStopped.
 class ReaderSource final : public BlockSource {
  public:
   ReaderSource(WavReader& reader, int32_t largestWanted);
@@ -60,7 +66,7 @@ class OutputSink {
   virtual bool flush() = 0;
 };
 
-enum class ExtractResult { ended, readFailed, writeFailed };
+enum class ExtractResult { ended, stopped, readFailed, writeFailed };
 
 // How header candidates are found: in the widest vectors the processor has,
 // or in 16-byte ones (a byte search where there are none). The result is the
@@ -68,20 +74,17 @@ enum class ExtractResult { ended, readFailed, writeFailed };
 enum class HeaderSearch { widest, narrow };
 
 // Runs the loop over blocks of blockSize bytes, at least 16. The rest of a
-// split payload is taken from the next block alone, as the loop has always
-// done: with the programs' blocks it always fits, while smaller blocks (for
-// tests) keep the output exact only for payloads shorter than a block less
-// one byte.
-// ended: the data ran out and the summary line was printed to report (every
-// byte handed to the output has been flushed). readFailed / writeFailed: the
-// loop stopped at once; what was written before stays. The writes overlap
-// the scan, but no report line runs ahead of them: each line waits until the
-// payloads before it are written, and a failed write ends the loop before
-// the next line, as one write per burst would. A read error counts only
-// when the payloads before it were written; otherwise it is the write
-// failure. A report line that
-// cannot be written does not stop the loop. The diagnostic variant also
-// traces every read, header and write, and reports every header found.
+// split payload is taken from the next block alone: the programs' blocks
+// always hold it, while smaller ones (for tests) keep the output exact only
+// for payloads shorter than a block less one byte.
+// Each report line first flushes the output, so that the report never runs
+// ahead of the writes and a failed write ends the loop before the next line.
+// ended: the data ran out and the summary was printed. stopped: the source
+// gave kStopped, and nothing more was printed. readFailed, writeFailed: the
+// loop stopped at once; a read error after a failed write is the write
+// failure. Except after writeFailed, every byte handed to the output has been
+// written. The diagnostic variant also traces every read, header and write,
+// and reports every header found.
 template <bool kDiagnostic>
 ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputSink& output,
                             FILE* report, HeaderSearch search = HeaderSearch::widest);

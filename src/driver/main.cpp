@@ -10,6 +10,7 @@
 #include "output/output_file.h"
 #include "platform/file_io.h"
 #include "platform/memory.h"
+#include "platform/process.h"
 #include "platform/terminal.h"
 #include "wav/little_endian.h"
 #include "wav/wav_reader.h"
@@ -32,6 +33,7 @@ constexpr char kUsageAfterName[] = " [input file] [output file]\n";
 
 enum class Failure {
   none,
+  interrupted,  // ends without a message
   inputNotOpened,
   floatFormat,
   notLinearPcm,
@@ -45,6 +47,7 @@ enum class Failure {
 
 // Indexed by Failure.
 constexpr const char* kMessages[] = {
+    "",
     "",
     // "読み取りファイルが開けませんでした。\n"
     "\x93\xc7\x82\xdd\x8e\xe6\x82\xe8\x83t\x83@\x83"
@@ -96,13 +99,15 @@ Failure extractTo(WavReader& reader, const char* inputPath, const char* outputPa
   if (!source.allocated()) return Failure::outOfMemory;
   // Creating the input itself would truncate it before a byte was read.
   if (fileOps->sameFile(inputPath, outputPath)) return Failure::outputNotCreated;
+  // Nor is an existing output lost to an interrupt that came before a burst.
+  if (interruptCame()) return Failure::interrupted;
   const Owned<OutputFile> output = OutputFile::create(outputPath);
   if (!output) return Failure::outputNotCreated;
   const ExtractResult result = extractBursts<kDiagnostic>(source, kBlockSize, *output, stdout);
   const bool closed = output->close();
   if (result == ExtractResult::readFailed) return Failure::readError;
   if (result == ExtractResult::writeFailed || !closed) return Failure::writeError;
-  return Failure::none;
+  return result == ExtractResult::stopped ? Failure::interrupted : Failure::none;
 }
 
 // The whole run. Resources are released in a fixed order on every path: the
@@ -136,12 +141,16 @@ int sarvik(int argc, char** argv) {
     return 1;
   }
   Failure failure = run(argv[1], argv[2]);
-  if (failure == Failure::none) return 0;
   // A block that could not be had is the cause, whichever step gave up.
-  if (memoryRanOut()) failure = Failure::outOfMemory;
+  if (failure != Failure::none && memoryRanOut()) failure = Failure::outOfMemory;
   fflush(stdout);  // the report so far comes before the failure message
   textWrite(stderr, kMessages[static_cast<int>(failure)]);
-  return 1;
+  // Everything is released and written: now the interrupt ends the process.
+  if (interruptCame()) {
+    fflush(stderr);
+    endByInterrupt();
+  }
+  return failure == Failure::none ? 0 : 1;
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 // The file seam over POSIX.
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -81,14 +80,3 @@ bool sameFile(const char* pathA, const char* pathB) {
 }  // namespace
 
 const FileOps kSystemFileOps = {openRead, create, readSome, writeSome, seek, size, close, sameFile};
-
-void prepareProcess() {
-  for (int fd = 0; fd <= 2; ++fd) {
-    if (::fcntl(fd, F_GETFD) < 0 && errno == EBADF) {
-      // open() takes the lowest free descriptor, which is fd.
-      if (::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY) < 0) break;
-    }
-  }
-  ::signal(SIGPIPE, SIG_IGN);
-  ::signal(SIGXFSZ, SIG_IGN);
-}

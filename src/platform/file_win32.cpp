@@ -134,7 +134,3 @@ std::string utf8FromWide(const wchar_t* text) {
 }
 
 const FileOps kSystemFileOps = {openRead, create, readSome, writeSome, seek, size, close, sameFile};
-
-// A write to a broken pipe already fails here, and there is no file-size
-// signal; the C runtime gives closed standard handles a null stream.
-void prepareProcess() {}

@@ -9,10 +9,12 @@
 #include <filesystem>
 #include <thread>
 #ifndef _WIN32
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
 
+#include "loop_runner.h"
 #include "reference_extractor.h"
 #include "test_support.h"
 
@@ -31,20 +33,41 @@ Bytes ac3Stream(Bytes* expected) {
   return data;
 }
 
-// A read that fails part-way: the bytes before the failure are scanned, and
-// their bursts written and reported, before the read error ends the run.
-TEST(Faults, ReadFailingPartWayKeepsWhatWasWritten) {
+// Runs sarvik_faulty with the faults in env over the WAV bytes, into an
+// output file that holds "old" before the run.
+Extraction extractOver(const Bytes& wav, const std::vector<std::string>& env) {
+  const TempDir dir;
+  writeFile(dir / "in.wav", wav);
+  writeFile(dir / "out", "old");
+  RunOptions options;
+  options.env = env;
+  Extraction e;
+  e.run = runProgram(SARVIK_FAULTY, {SARVIK_FAULTY, dir / "in.wav", dir / "out"}, options);
+  e.output = readFile(dir / "out");
+  return e;
+}
+
+// A read that meets an error fails its whole block, even where part of the
+// block arrived (a bad sector): what the blocks before it held is written
+// and reported, and nothing of that block, not even a truncation line.
+TEST(Faults, AReadErrorFailsItsWholeBlock) {
   Bytes ignored;
-  const Bytes data = ac3Stream(&ignored) + Bytes(300000, '\0');
+  Bytes data = ac3Stream(&ignored);
+  // A payload split by the end of the first block, the rest in the second.
+  data.resize(261144, '\0');
+  data += ac3Burst(noise(1536, 7)) + Bytes(300000, '\0');
   const Bytes wav = pcmWav(data);
-  // In the zeros of the second block; inside a payload in the middle of the
-  // first; within what the chunk walk reads ahead, at a burst's first byte.
-  for (const long long failAt : {262144 + 100, 100000, 6144 * 3 + 20}) {
-    const std::string fault = "SARVIK_FAIL_READ_AT=" + std::to_string(44 + failAt);
-    const Expected before = reference(data.substr(0, size_t(failAt)), {failAt});
-    Extraction e = extract(SARVIK_FAULTY, wav, {fault});
+  const struct {
+    long long failAt;     // stream offset of the failing byte
+    long long blocksEnd;  // stream offset where the blocks read in full end
+  } cases[] = {{262144 + 200, 262144}, {100000, 0}, {2 * 262144 - 1, 262144}};
+  for (const auto& c : cases) {
+    const std::string fault = "SARVIK_FAIL_READ_AT=" + std::to_string(44 + c.failAt);
+    const Expected before = reference(data.substr(0, size_t(c.blocksEnd)), {c.blocksEnd});
+    Extraction e = extractOver(wav, {fault});
     EXPECT_EQ(e.run.status, 1) << fault;
     EXPECT_EQ(e.run.err, kReadError) << fault;
+    EXPECT_EQ(e.run.out, before.report) << fault;
     EXPECT_EQ(e.output, before.output) << fault;
     // With both streams in one file, the report so far comes first.
     const TempDir dir;
@@ -55,10 +78,101 @@ TEST(Faults, ReadFailingPartWayKeepsWhatWasWritten) {
     Outcome both = runProgram(SARVIK_FAULTY, {SARVIK_FAULTY, dir / "in.wav", dir / "out"}, merged);
     EXPECT_EQ(both.out, before.report + kReadError) << fault;
   }
-  // Failing inside the chunk walk is a failure to open.
-  Extraction early = extract(SARVIK_FAULTY, wav, {"SARVIK_FAIL_READ_AT=20"});
-  EXPECT_EQ(early.run.status, 1);
-  EXPECT_EQ(early.run.err, kInputNotOpened);
+}
+
+// Failing reads and seeks while the chunks are walked, before, at and after
+// the data chunk: the input cannot be opened, and an existing output is
+// left as it was.
+TEST(Faults, TheChunkWalkFailing) {
+  Bytes ignored;
+  const Bytes data = ac3Stream(&ignored);
+  const Bytes fmt = chunk("fmt ", fmtBody(1, 2, 16));
+  // The data chunk, and a chunk after it larger than the walk reads ahead.
+  const Bytes dataFirst = riffWave(fmt + chunk("data", data) + chunk("LIST", Bytes(70000, 'l')));
+  const std::string afterData = std::to_string(44 + data.size());
+  // Before the data chunk, a chunk larger than the walk reads ahead.
+  const Bytes junkFirst = riffWave(fmt + chunk("JUNK", Bytes(70000, 'j')) + chunk("data", data));
+  const struct {
+    const Bytes& wav;
+    std::string fault;
+  } cases[] = {
+      {dataFirst, "SARVIK_FAIL_READ_AT=20"},
+      {dataFirst, "SARVIK_FAIL_READ_AT=" + std::to_string(44 + 6144 * 3 + 20)},
+      {dataFirst, "SARVIK_FAIL_SEEK_TO=" + afterData},
+      {dataFirst, "SARVIK_FAIL_READ_AT=" + afterData},
+      {junkFirst, "SARVIK_FAIL_SEEK_TO=70044"},
+  };
+  for (const auto& c : cases) {
+    Extraction e = extractOver(c.wav, {c.fault});
+    EXPECT_EQ(e.run.status, 1) << c.fault;
+    EXPECT_EQ(e.run.err, kInputNotOpened) << c.fault;
+    EXPECT_EQ(e.output, "old") << c.fault;
+    EXPECT_EQ(extractOver(c.wav, {}).run.status, 0) << c.fault;
+  }
+}
+
+// Each block of a run, failing in turn: the memory message, and an existing
+// output left as it was; past the last block the run succeeds.
+TEST(Faults, EveryAllocationOfARunCanFail) {
+  Bytes expected;
+  const Bytes wav = pcmWav(ac3Stream(&expected));
+  int n = 1;
+  for (; n < 64; ++n) {
+    Extraction e = extractOver(wav, {"SARVIK_FAIL_ALLOCATION=" + std::to_string(n)});
+    if (e.run.status == 0) {
+      EXPECT_EQ(e.output, expected);
+      break;
+    }
+    EXPECT_EQ(e.run.status, 1) << n;
+    EXPECT_EQ(e.run.err, kOutOfMemory) << n;
+    EXPECT_EQ(e.run.out, "") << n;
+    EXPECT_EQ(e.output, "old") << n;
+  }
+  // The reader, the input, the format and its copy, the blocks, the output.
+  EXPECT_GE(n, 8);
+}
+
+// An interrupt stops the run at the next block: every payload extracted
+// from the blocks read is written, and the process ends by the signal, with
+// no summary and no message. A second one ends it at once; one that comes
+// before the output is created leaves an existing output alone.
+TEST(Faults, AnInterruptKeepsWhatWasExtracted) {
+#ifdef _WIN32
+  GTEST_SKIP() << "signals are POSIX; the console's interrupts are not sent under Wine";
+#else
+  Bytes data;
+  for (uint32_t i = 0; i < 400; ++i)
+    data += ac3Burst(noise(1536, i)) + Bytes(6144 - 16 - 1536, '\0');
+  const Bytes wav = pcmWav(data);
+  const std::vector<long long> ends = runLoop(data, 0x40000).readEnds;
+  const long long at = 3 * 262144 + 5000;  // in the fourth block
+  const long long fourth = ends[3];
+  const Expected kept = reference(data.substr(0, size_t(fourth)), {fourth});
+  const struct {
+    std::string signalAt;
+    int signal;
+    Bytes output;
+    std::string report;
+  } cases[] = {
+      {std::to_string(44 + at), SIGINT, kept.output, kept.report},
+      {std::to_string(44 + at), SIGTERM, kept.output, kept.report},
+      {std::to_string(44 + at), SIGHUP, kept.output, kept.report},
+      // Nothing had been handed to the file yet, and the report was still
+      // in the stream's buffer.
+      {std::to_string(44 + at) + "," + std::to_string(44 + at), SIGINT, "", ""},
+      // While the chunks are walked.
+      {"100", SIGTERM, "old", ""},
+  };
+  for (const auto& c : cases) {
+    const std::vector<std::string> env = {"SARVIK_SIGNAL_AT=" + c.signalAt,
+                                          "SARVIK_SIGNAL=" + std::to_string(c.signal)};
+    Extraction e = extractOver(wav, env);
+    EXPECT_EQ(e.run.signal, c.signal) << c.signalAt;
+    EXPECT_EQ(e.run.out, c.report) << c.signalAt;
+    EXPECT_EQ(e.run.err, "") << c.signalAt;
+    EXPECT_EQ(e.output, c.output) << c.signalAt;
+  }
+#endif
 }
 
 // Reads and writes that the system cuts short or interrupts are continued:
@@ -114,22 +228,14 @@ TEST(Faults, WriteFailuresAreReported) {
   EXPECT_EQ(close.run.err, kWriteError);
 }
 
-TEST(Faults, FailedSeeks) {
-  // The chunk walk never seeks to the first data byte (offset 44); only the
-  // driver's seekData(0) does.
+// Only the driver's seekData(0) seeks to the first data byte (offset 44):
+// the chunk walk reads the header before it.
+TEST(Faults, AFailedSeekToTheDataIsAReadError) {
   Bytes expected;
   Extraction e = extract(SARVIK_FAULTY, pcmWav(ac3Stream(&expected)), {"SARVIK_FAIL_SEEK_TO=44"});
   EXPECT_EQ(e.run.status, 1);
   EXPECT_EQ(e.run.err, kReadError);
   EXPECT_EQ(e.run.out, "");
-  // A chunk larger than the walk reads ahead makes it seek to the next
-  // header, at 12 + 24 + 8 + 70000: failing there fails the open.
-  const Bytes wav = riffWave(chunk("fmt ", fmtBody(1, 2, 16)) + chunk("JUNK", Bytes(70000, 'j')) +
-                             chunk("data", ac3Stream(&expected)));
-  Extraction walk = extract(SARVIK_FAULTY, wav, {"SARVIK_FAIL_SEEK_TO=70044"});
-  EXPECT_EQ(walk.run.status, 1);
-  EXPECT_EQ(walk.run.err, kInputNotOpened);
-  EXPECT_EQ(extract(SARVIK_FAULTY, wav).run.status, 0);
 }
 
 // A capture cut short while the run reads it, from another thread: the data

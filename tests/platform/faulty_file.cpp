@@ -13,11 +13,18 @@
 //   SARVIK_FAIL_WRITE_AT=N    writes fail once N bytes were accepted
 //   SARVIK_WRITE_NO_PROGRESS=1  writes accept nothing
 //   SARVIK_FAIL_CLOSE=1       closing the output fails
+//   SARVIK_SIGNAL_AT=N,M,...  POSIX: a read of the input that reaches file
+//                             offset N sends the process SARVIK_SIGNAL
+//                             (default SIGINT), once for each offset listed
+//   SARVIK_FAIL_ALLOCATION=N  the program's N-th block (from 1) cannot be had
+#include <signal.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <vector>
 
 #include "platform/file_io.h"
+#include "platform/memory.h"
 
 namespace {
 
@@ -47,6 +54,9 @@ struct Settings {
   long long failWriteAt = setting("SARVIK_FAIL_WRITE_AT");
   long long writeNoProgress = setting("SARVIK_WRITE_NO_PROGRESS");
   long long failClose = setting("SARVIK_FAIL_CLOSE");
+  std::vector<long long> signalAt = list("SARVIK_SIGNAL_AT");
+  long long signal = setting("SARVIK_SIGNAL");
+  long long failAllocation = setting("SARVIK_FAIL_ALLOCATION");
 };
 const Settings& settings() {
   static const Settings s;
@@ -62,7 +72,9 @@ long long accepted = 0;
 // thread makes.
 bool readInterruptNext = true;
 bool writeInterruptNext = true;
-size_t endsPassed = 0;        // of SARVIK_ENDS_AT
+size_t endsPassed = 0;   // of SARVIK_ENDS_AT
+size_t signalsSent = 0;  // of SARVIK_SIGNAL_AT
+long long allocations = 0;
 bool atTheEndForNow = false;  // the next read delivers nothing
 
 // True every other call while SARVIK_INTERRUPT is set.
@@ -103,6 +115,12 @@ long readSome(SystemFile* file, void* buffer, uint32_t n) {
   }
   const long got = system.readSome(file, buffer, uint32_t(allowed));
   if (got > 0) inputPos += got;
+  for (const std::vector<long long>& at = settings().signalAt;
+       signalsSent < at.size() && inputPos >= at[signalsSent]; ++signalsSent) {
+#ifndef _WIN32
+    ::raise(settings().signal > 0 ? int(settings().signal) : SIGINT);
+#endif
+  }
   return got;
 }
 
@@ -130,10 +148,14 @@ bool close(SystemFile* file) {
   return closed;
 }
 
+void* allocate(size_t n) {
+  return ++allocations == settings().failAllocation ? nullptr : std::calloc(1, n);
+}
+
 const FileOps kFaultyFileOps = {openRead, create,      readSome, writeSome,
                                 seek,     system.size, close,    system.sameFile};
 
 }  // namespace
 
 // Before main: every file the program opens goes through the faults.
-extern const bool faultsInstalled = (fileOps = &kFaultyFileOps, true);
+extern const bool faultsInstalled = (fileOps = &kFaultyFileOps, memorySource = allocate, true);

@@ -95,6 +95,7 @@ Outcome runProgram(const std::string& program, const std::vector<std::string>& a
   struct rusage usage {};
   wait4(pid, &status, 0, &usage);
   run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  run.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
   run.maxRssKiB = usage.ru_maxrss;
   run.out = readFile(outPath);
   run.err = readFile(errPath);

@@ -62,6 +62,7 @@ const std::string kInputNotOpened = sjis("読み取りファイルが開けま�
 const std::string kOutputNotCreated = sjis("書き込みファイルが開けませんでした。\n");
 const std::string kReadError = sjis("読み取りエラーです\n");
 const std::string kWriteError = sjis("書き込みエラーです\n");
+const std::string kOutOfMemory = sjis("メモリが足りません。\n");
 
 std::string found(long long n, long long offset) {
   return sjis(std::to_string(n) + "つ目のヘッダが" + std::to_string(offset) +

@@ -47,7 +47,7 @@ Bytes ac3Burst(const Bytes& payload);
 // The UTF-8 text converted to Shift_JIS (CP932).
 std::string sjis(const std::string& utf8);
 // The failure messages the tests look for, in Shift_JIS.
-extern const std::string kInputNotOpened, kOutputNotCreated, kReadError, kWriteError;
+extern const std::string kInputNotOpened, kOutputNotCreated, kReadError, kWriteError, kOutOfMemory;
 // The expected header-found and summary report lines, in Shift_JIS.
 std::string found(long long n, long long offset);
 std::string summary(long long frames, long long bytes);
@@ -77,6 +77,7 @@ void writeSparse(const std::string& path, long long size,
 
 struct Outcome {
   int status = -1;  // exit status, or -1 when not exited normally
+  int signal = 0;   // POSIX: the signal that ended it
   // The standard streams. Where text streams end lines with CR LF, every line
   // must end so, and the pair is given here as LF: one expected text serves
   // every platform.

@@ -1,0 +1,22 @@
+// The process around a run: the standard descriptors, the signals, and the
+// interrupts (POSIX: SIGINT, SIGTERM, SIGHUP; Windows: Ctrl+C, Ctrl+Break,
+// a closed console). An interrupt does not end a run at once: its handler
+// only notes it, the run stops at its next block, writes out what it
+// extracted and ends as the interrupt would have ended it. A second
+// interrupt ends the process at once.
+#pragma once
+
+// Makes the process safe to run before any file is opened: standard
+// descriptors that are closed are opened on the null device (so that no
+// input or output takes their place), a closed pipe or a file-size limit
+// turns into a failed write instead of a signal that ends the process, and
+// interrupts are noted instead of ending it. An interrupt that was ignored
+// when the program started (nohup) stays ignored.
+void prepareProcess();
+
+// True once an interrupt has come.
+bool interruptCame();
+
+// Ends the process as the interrupt that came would have ended it: by that
+// signal on POSIX, with STATUS_CONTROL_C_EXIT on Windows.
+[[noreturn]] void endByInterrupt();
