@@ -1,12 +1,15 @@
 // Terminals over POSIX: text is converted with iconv to the character set
-// that the user's locale names.
+// of the user's locale.
 #include <iconv.h>
+#include <langinfo.h>
+#include <locale.h>
 #include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <string>
+#include <initializer_list>
 
 #include "platform/terminal.h"
 
@@ -20,61 +23,108 @@ struct Terminal {
 };
 Terminal terminals[] = {{stdout, kNoConversion}, {stderr, kNoConversion}};
 
-// The character set of the locale in force, from its name alone
-// ("ja_JP.UTF-8" gives "UTF-8"), so that a locale the machine has not
-// installed still counts. Empty when the name gives none ("C", "POSIX").
-std::string localeCharset() {
+// A character set's name, long enough for any iconv knows.
+using Charset = char[64];
+
+// Copies the n bytes at from into charset, cut to fit.
+void charsetCopy(Charset& charset, const char* from, size_t n) {
+  n = n < sizeof(Charset) - 1 ? n : sizeof(Charset) - 1;
+  std::memcpy(charset, from, n);
+  charset[n] = '\0';
+}
+
+// The name of the character set that the locale in force shows. An
+// installed locale tells its own, whatever its name ("ja_JP" is EUC-JP);
+// the process's locale stays "C" all the same. Otherwise the name of the
+// locale does: LC_ALL over LC_CTYPE over LANG, the first that is set,
+// "ja_JP.UTF-8@modifier" giving "UTF-8". Empty when neither tells.
+void localeCharset(Charset& charset) {
+  charset[0] = '\0';
+  if (const locale_t locale = newlocale(LC_CTYPE_MASK, "", locale_t(0))) {
+    const char* codeset = nl_langinfo_l(CODESET, locale);
+    charsetCopy(charset, codeset, std::strlen(codeset));
+    freelocale(locale);
+    return;
+  }
   for (const char* variable : {"LC_ALL", "LC_CTYPE", "LANG"}) {
     const char* name = std::getenv(variable);
     if (!name || !*name) continue;
     const char* dot = std::strchr(name, '.');
-    if (!dot) return "";
-    const std::string charset(dot + 1);
-    return charset.substr(0, charset.find('@'));
+    if (dot) charsetCopy(charset, dot + 1, std::strcspn(dot + 1, "@"));
+    return;
   }
-  return "";
 }
 
-// Shift_JIS under any of its names: no conversion needed.
-bool isShiftJis(const std::string& charset) {
-  std::string key;
-  for (char c : charset) {
-    if (std::isalnum(static_cast<unsigned char>(c))) {
-      key += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+// The name iconv is given for charset, in charset, under any of the usual
+// spellings; false where the bytes go as they are: Shift_JIS already, or
+// nothing known (none, or the "C" locale's ASCII, which holds no Japanese).
+bool toConvert(Charset& charset) {
+  Charset key;  // the letters and digits, in capitals: "eucJP" is "EUCJP"
+  size_t n = 0;
+  for (const char* c = charset; *c; ++c) {
+    if (std::isalnum(static_cast<unsigned char>(*c))) {
+      key[n++] = static_cast<char>(std::toupper(static_cast<unsigned char>(*c)));
     }
   }
-  for (const char* name : {"SJIS", "SHIFTJIS", "CP932", "MS932", "WINDOWS31J", "MSKANJI"}) {
-    if (key == name) return true;
+  key[n] = '\0';
+  const struct {
+    const char* key;
+    const char* name;  // nullptr: as they are
+  } spellings[] = {
+      {"", nullptr},      {"ANSIX341968", nullptr}, {"SJIS", nullptr},       {"SHIFTJIS", nullptr},
+      {"CP932", nullptr}, {"MS932", nullptr},       {"WINDOWS31J", nullptr}, {"MSKANJI", nullptr},
+      {"UTF8", "UTF-8"},  {"EUCJP", "EUC-JP"},      {"UJIS", "EUC-JP"},
+  };
+  for (const auto& spelling : spellings) {
+    if (std::strcmp(key, spelling.key) != 0) continue;
+    if (!spelling.name) return false;
+    charsetCopy(charset, spelling.name, std::strlen(spelling.name));
+    break;
   }
-  return false;
+  return true;
+}
+
+// Converts the n bytes of text a piece at a time through a buffer on the
+// stack, writing each piece to stream, or only trying when stream is null.
+// False when the character set cannot hold the text.
+bool convert(iconv_t toLocale, const char* text, size_t n, FILE* stream) {
+  iconv(toLocale, nullptr, nullptr, nullptr, nullptr);
+  char* in = const_cast<char*>(text);
+  size_t inLeft = n;
+  for (;;) {
+    char piece[64];
+    char* out = piece;
+    size_t outLeft = sizeof piece;
+    const bool closing = inLeft == 0;  // then only the shift back to the initial state
+    const size_t result = closing ? iconv(toLocale, nullptr, nullptr, &out, &outLeft)
+                                  : iconv(toLocale, &in, &inLeft, &out, &outLeft);
+    if (result == static_cast<size_t>(-1) && errno != E2BIG) return false;
+    if (stream) std::fwrite(piece, 1, sizeof piece - outLeft, stream);
+    if (closing && result != static_cast<size_t>(-1)) return true;
+  }
 }
 
 }  // namespace
 
 void terminalSetUp() {
-  const std::string charset = localeCharset();
-  if (charset.empty() || isShiftJis(charset)) return;
+  Charset charset;
+  localeCharset(charset);
+  if (!toConvert(charset)) return;
   for (Terminal& terminal : terminals) {
-    if (isatty(fileno(terminal.stream))) terminal.toLocale = iconv_open(charset.c_str(), "CP932");
+    if (isatty(fileno(terminal.stream))) terminal.toLocale = iconv_open(charset, "CP932");
   }
 }
 
 void textWrite(FILE* stream, const char* text, size_t n) {
   for (const Terminal& terminal : terminals) {
     if (terminal.stream != stream || terminal.toLocale == kNoConversion) continue;
-    // A character takes at most 4 bytes in any character set a terminal uses.
-    std::string converted(4 * n + 16, '\0');
-    char* in = const_cast<char*>(text);
-    size_t inLeft = n;
-    char* out = &converted[0];
-    size_t outLeft = converted.size();
-    iconv(terminal.toLocale, nullptr, nullptr, nullptr, nullptr);
-    if (iconv(terminal.toLocale, &in, &inLeft, &out, &outLeft) != static_cast<size_t>(-1) &&
-        iconv(terminal.toLocale, nullptr, nullptr, &out, &outLeft) != static_cast<size_t>(-1)) {
-      std::fwrite(converted.data(), 1, converted.size() - outLeft, stream);
+    // Tried whole first, so that a text the character set cannot hold goes
+    // as it is rather than half converted.
+    if (convert(terminal.toLocale, text, n, nullptr)) {
+      convert(terminal.toLocale, text, n, stream);
       return;
     }
-    break;  // the character set cannot hold the text: the bytes as they are
+    break;
   }
   std::fwrite(text, 1, n, stream);
 }
