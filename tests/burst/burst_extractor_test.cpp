@@ -1,11 +1,11 @@
-// The extraction loop, run through the built programs: headers at every kind
-// of position, cuts by the programs' block ends, odd lengths, pauses, types,
-// truncation, and the diagnostic trace of sarvikd line by line.
+// The extraction loop over the programs' blocks, in the test process: headers
+// at every kind of position, cuts by the block ends, odd lengths, pauses,
+// types, truncation, and the diagnostic trace line by line.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 
-#include "test_support.h"
+#include "loop_runner.h"
 
 using namespace testsupport;
 
@@ -32,172 +32,169 @@ std::string remainingTrace(long long n, long long offset) {
   return format("write remaining frame data: %lldbyte / offset=%lld (%llx)\n", n, offset, offset);
 }
 
-Extraction run(const char* program, const Bytes& data) {
-  Extraction e = extract(program, pcmWav(data));
-  EXPECT_EQ(e.run.status, 0);
-  EXPECT_EQ(e.run.err, "");
-  return e;
-}
+struct Case {
+  const char* what;
+  Bytes data;
+  bool diagnostic;
+  std::string report;
+  Bytes output;
+};
 
-TEST(Headers, TwoAc3BurstsInOneBlock) {
+std::vector<Case> cases() {
+  const std::string ac3 = dataType("Dolby Digital (AC-3)");
+  std::vector<Case> c;
+
   const Bytes p1 = noise(1536, 1), p2 = noise(1536, 2);
-  const Bytes data =
-      ac3Burst(p1) + Bytes(6144 - 16 - 1536, '\0') + ac3Burst(p2) + Bytes(3000, '\0');
-  Extraction normal = run(SARVIK, data);
-  EXPECT_EQ(normal.run.out, found(1, 0) + dataType("Dolby Digital (AC-3)") + summary(2, 3072));
-  EXPECT_EQ(normal.output, swapped(p1, 1536) + swapped(p2, 1536));
-
+  const Bytes two = ac3Burst(p1) + Bytes(6144 - 16 - 1536, '\0') + ac3Burst(p2) + Bytes(3000, '\0');
+  c.push_back({"two AC-3 bursts in one block", two, false, found(1, 0) + ac3 + summary(2, 3072),
+               swapped(p1, 1536) + swapped(p2, 1536)});
   // The scan ends 15 bytes before the end of the first block.
-  Extraction diagnostic = run(SARVIKD, data);
-  EXPECT_EQ(diagnostic.run.out, readTrace(262144) + headerTrace(0x0001, 1536) + found(1, 0) +
-                                    dataType("Dolby Digital (AC-3)") + writeTrace(1536, 0) +
-                                    headerTrace(0x0001, 1536) + found(2, 6144) +
-                                    writeTrace(1536, 1536) + readTrace(262144 - 15) +
-                                    summary(2, 3072));
-  EXPECT_EQ(diagnostic.output, normal.output);
-}
+  c.push_back({"two AC-3 bursts in one block, traced", two, true,
+               readTrace(262144) + headerTrace(0x0001, 1536) + found(1, 0) + ac3 +
+                   writeTrace(1536, 0) + headerTrace(0x0001, 1536) + found(2, 6144) +
+                   writeTrace(1536, 1536) + readTrace(262144 - 15) + summary(2, 3072),
+               swapped(p1, 1536) + swapped(p2, 1536)});
 
-TEST(Headers, PreambleNeedsEightZeroBytesBeforeIt) {
-  const Bytes payload = noise(32, 3);
-  Bytes bare = ac3Burst(payload).substr(8);
-  EXPECT_EQ(run(SARVIK, bare).run.out, summary(0, 0));
-  Extraction e = run(SARVIK, ac3Burst(payload));
-  EXPECT_EQ(e.run.out, found(1, 0) + dataType("Dolby Digital (AC-3)") + summary(1, 32));
+  const Bytes p3 = noise(32, 3);
+  c.push_back({"a preamble at offset 0", ac3Burst(p3).substr(8), false, summary(0, 0), ""});
+  c.push_back({"eight zero bytes before it", ac3Burst(p3), false,
+               found(1, 0) + ac3 + summary(1, 32), swapped(p3, 32)});
   // A non-zero byte anywhere among the eight hides the header.
   for (size_t i = 0; i < 8; ++i) {
-    Bytes spoiled = ac3Burst(payload);
+    Bytes spoiled = ac3Burst(p3);
     spoiled[i] = 1;
-    EXPECT_EQ(run(SARVIK, spoiled).run.out, summary(0, 0)) << i;
+    c.push_back({"a non-zero byte among the eight", spoiled, false, summary(0, 0), ""});
   }
-}
 
-TEST(Headers, OddOffsetsAndOddLengths) {
-  const Bytes payload = noise(512, 4);  // 511 bytes and the filler
-  const Bytes data = Bytes(3, '\x05') + burst(0x0001, 0x0FF8, payload) + ac3Burst(noise(4, 5));
-  Extraction e = run(SARVIK, data);
-  EXPECT_EQ(e.run.out, found(1, 3) + dataType("Dolby Digital (AC-3)") + summary(2, 515));
-  EXPECT_EQ(e.output, swapped(payload, 511) + swapped(noise(4, 5), 4));
-  EXPECT_EQ(e.output[510], payload[511]);  // the high byte of the 256th word
-}
+  // 511 bytes and the filler; the last byte written is the high byte of the
+  // 256th word.
+  const Bytes p4 = noise(512, 4);
+  c.push_back({"odd offsets and odd lengths",
+               Bytes(3, '\x05') + burst(0x0001, 0x0FF8, p4) + ac3Burst(noise(4, 5)), false,
+               found(1, 3) + ac3 + summary(2, 515), swapped(p4, 511) + swapped(noise(4, 5), 4)});
 
-TEST(Headers, PausesAreReportedButNeitherCountedNorWritten) {
   // A header pattern inside a pause payload is found: the scan walks through it.
   const Bytes inner = ac3Burst(noise(8, 6));
-  const Bytes data = ac3Burst(noise(16, 7)) + burst(0x0003, uint16_t(inner.size() * 8), inner) +
-                     ac3Burst(noise(16, 8));
-  Extraction e = run(SARVIK, data);
-  const std::string ac3Label = dataType("Dolby Digital (AC-3)");
-  EXPECT_EQ(e.run.out, found(1, 0) + ac3Label + sjis("データタイプ: ポーズ\n") + found(2, 48) +
-                           ac3Label + summary(3, 40));
-  EXPECT_EQ(e.output,
-            swapped(noise(16, 7), 16) + swapped(noise(8, 6), 8) + swapped(noise(16, 8), 16));
+  const Bytes pauses = ac3Burst(noise(16, 7)) + burst(0x0003, uint16_t(inner.size() * 8), inner) +
+                       ac3Burst(noise(16, 8));
+  const Bytes pausesOut =
+      swapped(noise(16, 7), 16) + swapped(noise(8, 6), 8) + swapped(noise(16, 8), 16);
+  const std::string pause = sjis("データタイプ: ポーズ\n");
+  c.push_back({"pauses are reported, neither counted nor written", pauses, false,
+               found(1, 0) + ac3 + pause + found(2, 48) + ac3 + summary(3, 40), pausesOut});
+  c.push_back({"pauses, traced", pauses, true,
+               readTrace(262144) + headerTrace(1, 16) + found(1, 0) + ac3 + writeTrace(16, 0) +
+                   headerTrace(3, 24) + found(2, 32) + pause + headerTrace(1, 8) + found(2, 48) +
+                   ac3 + writeTrace(8, 16) + headerTrace(1, 16) + found(3, 72) +
+                   writeTrace(16, 24) + readTrace(262144) + summary(3, 40),
+               pausesOut});
 
-  Extraction d = run(SARVIKD, data);
-  EXPECT_EQ(d.run.out, readTrace(262144) + headerTrace(1, 16) + found(1, 0) + ac3Label +
-                           writeTrace(16, 0) + headerTrace(3, 24) + found(2, 32) +
-                           sjis("データタイプ: ポーズ\n") + headerTrace(1, 8) + found(2, 48) +
-                           ac3Label + writeTrace(8, 16) + headerTrace(1, 16) + found(3, 72) +
-                           writeTrace(16, 24) + readTrace(262144) + summary(3, 40));
-}
+  const Bytes hidden = ac3Burst(noise(8, 9));
+  c.push_back({"a header inside an extracted payload", ac3Burst(hidden), false,
+               found(1, 0) + ac3 + summary(1, 24), swapped(hidden, 24)});
 
-TEST(Headers, HeaderInsideAnExtractedPayloadIsNotFound) {
-  const Bytes inner = ac3Burst(noise(8, 9));
-  Extraction e = run(SARVIK, ac3Burst(inner));
-  EXPECT_EQ(e.run.out, found(1, 0) + dataType("Dolby Digital (AC-3)") + summary(1, 24));
-}
-
-TEST(Types, LabelsAtEveryChangeAndNullBursts) {
   const Bytes p = noise(4, 10);
-  const Bytes data = burst(0x0000, 0, "") + burst(0x0001, 32, p) + burst(0x0001, 32, p) +
-                     burst(0x000A, 32, p) + burst(0x0E0E, 32, p) + burst(0x001F, 32, p) +
-                     burst(0x0002, 32, p) + burst(0x000B, 32, p) + burst(0x0007, 32, p);
-  Extraction e = run(SARVIK, data);
-  EXPECT_EQ(e.run.out, found(1, 0) + dataType("Null burst") + dataType("Dolby Digital (AC-3)") +
-                           // Types 10, 14 and 31 differ, though they share a label.
-                           dataType("不明") + dataType("不明") + dataType("不明") +
-                           dataType("タイムスタンプ") + dataType("dts-1 (512-sample bursts)") +
-                           dataType("MPEG-2 AAC") + summary(9, 32));
-  Bytes expected;
-  for (int i = 0; i < 8; ++i) expected += swapped(p, 4);
-  EXPECT_EQ(e.output, expected);
-}
+  Bytes eight;
+  for (int i = 0; i < 8; ++i) eight += swapped(p, 4);
+  c.push_back({"labels at every change, and Null bursts",
+               burst(0x0000, 0, "") + burst(0x0001, 32, p) + burst(0x0001, 32, p) +
+                   burst(0x000A, 32, p) + burst(0x0E0E, 32, p) + burst(0x001F, 32, p) +
+                   burst(0x0002, 32, p) + burst(0x000B, 32, p) + burst(0x0007, 32, p),
+               false,
+               found(1, 0) + dataType("Null burst") + ac3 +
+                   // Types 10, 14 and 31 differ, though they share a label.
+                   dataType("不明") + dataType("不明") + dataType("不明") +
+                   dataType("タイムスタンプ") + dataType("dts-1 (512-sample bursts)") +
+                   dataType("MPEG-2 AAC") + summary(9, 32),
+               eight});
 
-TEST(BlockEnds, SplitPayloadTrace) {
+  // Every data type's label; the bits of Pc above the type are ignored.
+  const char* const labels[32] = {"Null burst",
+                                  "Dolby Digital (AC-3)",
+                                  "タイムスタンプ",
+                                  "ポーズ",
+                                  "MPEG-1 Audio Layer-1",
+                                  "MPEG-1 Audio Layer-2",
+                                  "MPEG-1 Audio Layer-3 ?",
+                                  "MPEG-2 AAC",
+                                  "MPEG-1 Audio Layer-1 low frequency",
+                                  "MPEG-2 Audio",
+                                  "不明",
+                                  "dts-1 (512-sample bursts)",
+                                  "dts-2 (1024-sample bursts)",
+                                  "dts-3 (2048-sample bursts)"};
+  for (uint16_t type = 0; type < 32; ++type) {
+    const std::string label = dataType(labels[type] ? labels[type] : "不明");
+    const bool isPause = type == 3;
+    c.push_back({"a data type", burst(uint16_t(0xE0 | type | 0x1200), 16, "ab"), false,
+                 found(1, 0) + label + summary(isPause ? 0 : 1, isPause ? 0 : 2),
+                 isPause ? "" : "ba"});
+  }
+
   // 1536 payload bytes, 1001 of them in the first block: 1000 written, one
   // held back as the first byte of a cut word.
-  const size_t start = kBlock - 16 - 1001;
-  const Bytes payload = noise(1536, 13);
-  const Bytes data = Bytes(start, '\0') + ac3Burst(payload) + Bytes(100, '\0');
-  Extraction d = run(SARVIKD, data);
-  EXPECT_EQ(d.run.out, readTrace(262144) + headerTrace(1, 1536) + found(1, long(start)) +
-                           dataType("Dolby Digital (AC-3)") + writeTrace(1000, 0) +
-                           readTrace(262144 - 1) + remainingTrace(536, 1000) +
-                           readTrace(262144 - 15) + summary(1, 1536));
-  EXPECT_EQ(d.output, swapped(payload, 1536));
-}
+  const size_t splitAt = kBlock - 16 - 1001;
+  const Bytes p13 = noise(1536, 13);
+  c.push_back({"a split payload", Bytes(splitAt, '\0') + ac3Burst(p13) + Bytes(100, '\0'), true,
+               readTrace(262144) + headerTrace(1, 1536) + found(1, long(splitAt)) + ac3 +
+                   writeTrace(1000, 0) + readTrace(262144 - 1) + remainingTrace(536, 1000) +
+                   readTrace(262144 - 15) + summary(1, 1536),
+               swapped(p13, 1536)});
 
-TEST(BlockEnds, HeaderEndingAtTheBlockEndWritesNothingFirst) {
-  const Bytes payload = noise(1536, 14);
-  const Bytes data = Bytes(kBlock - 16, '\0') + ac3Burst(payload);
-  Extraction d = run(SARVIKD, data);
-  EXPECT_EQ(d.run.out, readTrace(262144) + headerTrace(1, 1536) + found(1, long(kBlock - 16)) +
-                           dataType("Dolby Digital (AC-3)") + writeTrace(0, 0) + readTrace(262144) +
-                           remainingTrace(1536, 0) + readTrace(262144) + summary(1, 1536));
-}
+  const Bytes p14 = noise(1536, 14);
+  c.push_back({"a header ending at the block end writes nothing first",
+               Bytes(kBlock - 16, '\0') + ac3Burst(p14), true,
+               readTrace(262144) + headerTrace(1, 1536) + found(1, long(kBlock - 16)) + ac3 +
+                   writeTrace(0, 0) + readTrace(262144) + remainingTrace(1536, 0) +
+                   readTrace(262144) + summary(1, 1536),
+               swapped(p14, 1536)});
 
-TEST(BlockEnds, HeaderCutByTheBlockEndIsFoundInTheNextPass) {
-  const Bytes payload = noise(64, 15);
-  const size_t start = kBlock - 10;
-  Extraction d = run(SARVIKD, Bytes(start, '\0') + ac3Burst(payload));
   // The scan stopped 15 bytes before the end: those are carried.
-  EXPECT_EQ(d.run.out, readTrace(262144) + readTrace(262144 - 15) + headerTrace(1, 64) +
-                           found(1, long(start)) + dataType("Dolby Digital (AC-3)") +
-                           writeTrace(64, 0) + readTrace(262144) + summary(1, 64));
-}
+  const Bytes p15 = noise(64, 15);
+  c.push_back({"a header cut by the block end is found in the next pass",
+               Bytes(kBlock - 10, '\0') + ac3Burst(p15), true,
+               readTrace(262144) + readTrace(262144 - 15) + headerTrace(1, 64) +
+                   found(1, long(kBlock - 10)) + ac3 + writeTrace(64, 0) + readTrace(262144) +
+                   summary(1, 64),
+               swapped(p15, 64)});
 
-TEST(BlockEnds, CarriedTailAfterABurstEndingNearTheBlockEnd) {
   // The payload ends 5 bytes before the end of the block.
-  const Bytes payload = noise(100, 16);
-  const size_t start = kBlock - 5 - 116;
-  Extraction d = run(SARVIKD, Bytes(start, '\0') + ac3Burst(payload) + Bytes(50, '\0'));
-  EXPECT_EQ(d.run.out, readTrace(262144) + headerTrace(1, 100) + found(1, long(start)) +
-                           dataType("Dolby Digital (AC-3)") + writeTrace(100, 0) +
-                           readTrace(262139) + readTrace(262144 - 15) + summary(1, 100));
-}
+  const Bytes p16 = noise(100, 16);
+  const size_t tailAt = kBlock - 5 - 116;
+  c.push_back({"the tail carried after a burst ending near the block end",
+               Bytes(tailAt, '\0') + ac3Burst(p16) + Bytes(50, '\0'), true,
+               readTrace(262144) + headerTrace(1, 100) + found(1, long(tailAt)) + ac3 +
+                   writeTrace(100, 0) + readTrace(262139) + readTrace(262144 - 15) +
+                   summary(1, 100),
+               swapped(p16, 100)});
 
-TEST(Truncation, PayloadRunningPastTheEnd) {
-  const Bytes payload = noise(1536, 17);
-  // Cut within the header's own block: the part present, no truncation line.
-  Extraction same = run(SARVIK, Bytes(100, '\0') + ac3Burst(payload).substr(0, 16 + 700));
-  EXPECT_EQ(same.run.out, found(1, 100) + dataType("Dolby Digital (AC-3)") + summary(1, 700));
-  EXPECT_EQ(same.output, swapped(payload, 700));
+  const Bytes p17 = noise(1536, 17);
+  const Bytes cut = ac3Burst(p17).substr(0, 16 + 700);
+  c.push_back({"a payload cut within its header's block: no truncation line",
+               Bytes(100, '\0') + cut, false, found(1, 100) + ac3 + summary(1, 700),
+               swapped(p17, 700)});
+  const size_t laterAt = kBlock - 16 - 200;
+  c.push_back({"a payload cut in a later block: the truncation line first",
+               Bytes(laterAt, '\0') + cut, true,
+               readTrace(262144) + headerTrace(1, 1536) + found(1, long(laterAt)) + ac3 +
+                   writeTrace(200, 0) + readTrace(262144) + kTruncated + remainingTrace(500, 200) +
+                   readTrace(262144) + summary(1, 700),
+               swapped(p17, 700)});
 
-  // Cut in the block after the header's: the truncation line comes first.
-  const size_t start = kBlock - 16 - 200;
-  Extraction later = run(SARVIKD, Bytes(start, '\0') + ac3Burst(payload).substr(0, 16 + 700));
-  EXPECT_EQ(later.run.out, readTrace(262144) + headerTrace(1, 1536) + found(1, long(start)) +
-                               dataType("Dolby Digital (AC-3)") + writeTrace(200, 0) +
-                               readTrace(262144) + kTruncated + remainingTrace(500, 200) +
-                               readTrace(262144) + summary(1, 700));
-  EXPECT_EQ(later.output, swapped(payload, 700));
-}
-
-TEST(Traces, RunWithoutBursts) {
-  Extraction d = run(SARVIKD, noise(300000, 19));
   // 300,000 bytes: one full block, the 15 carried bytes and the rest, then the end.
-  EXPECT_EQ(d.run.out,
-            readTrace(262144) + readTrace(262144 - 15) + readTrace(262144 - 15) + summary(0, 0));
-  EXPECT_EQ(d.output, "");
+  c.push_back({"a run without bursts", noise(300000, 19), true,
+               readTrace(262144) + readTrace(262144 - 15) + readTrace(262144 - 15) + summary(0, 0),
+               ""});
+  return c;
 }
 
-TEST(Chunks, BurstsAfterTheDataChunkAreExtractedToo) {
-  const Bytes payload = noise(32, 18);
-  const Bytes wav = riffWave(chunk("fmt ", fmtBody(1, 2, 16)) + chunk("data", Bytes(7, '\0')) +
-                             chunk("LIST", ac3Burst(payload)));
-  Extraction e = extract(SARVIK, wav);
-  // Offset: 7 data bytes, the pad byte, then the LIST header.
-  EXPECT_EQ(e.run.out, found(1, 16) + dataType("Dolby Digital (AC-3)") + summary(1, 32));
-  EXPECT_EQ(e.output, swapped(payload, 32));
+TEST(Loop, OverTheProgramsBlocks) {
+  for (const Case& c : cases()) {
+    const LoopRun run = runLoop(c.data, kBlockSize, {}, c.diagnostic);
+    EXPECT_EQ(run.result, ExtractResult::ended) << c.what;
+    EXPECT_EQ(run.report, c.report) << c.what;
+    EXPECT_EQ(run.output, c.output) << c.what;
+  }
 }
 
 }  // namespace

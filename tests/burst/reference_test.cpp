@@ -111,14 +111,6 @@ TEST(Reference, CutsAtTheProgramsBlockEnd) {
   }
 }
 
-// Every data type: bits above it are ignored, and the labels agree.
-TEST(Reference, EveryDataType) {
-  for (int type = 0; type < 32; ++type) {
-    compare(burst(uint16_t(0xE0 | type | 0x1200), 16, "ab") + burst(uint16_t(type), 16, "cd"),
-            kBlockSize, "type " + std::to_string(type));
-  }
-}
-
 TEST(Reference, EdgesOfTheData) {
   const Bytes p = noise(32, 1);
   const std::vector<Bytes> streams = {

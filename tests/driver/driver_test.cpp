@@ -173,6 +173,17 @@ TEST(Extraction, SampleCaptureGivesItsAc3Frames) {
 
 // Streaming recorders write 0xFFFFFFFF when they do not know the length:
 // such a chunk runs to the end of the file.
+TEST(Extraction, BurstsAfterTheDataChunkAreExtractedToo) {
+  const Bytes payload = noise(32, 18);
+  const Bytes wav = riffWave(chunk("fmt ", fmtBody(1, 2, 16)) + chunk("data", Bytes(7, '\0')) +
+                             chunk("LIST", ac3Burst(payload)));
+  Extraction e = extract(SARVIK, wav);
+  // Offset: 7 data bytes, the pad byte, then the LIST header.
+  EXPECT_EQ(e.run.out,
+            found(1, 16) + sjis("データタイプ: Dolby Digital (AC-3)\n") + summary(1, 32));
+  EXPECT_EQ(e.output, swapped(payload, 32));
+}
+
 TEST(Extraction, UnknownLengthsRunToTheEndOfTheFile) {
   const Bytes payload = noise(64, 3);
   const Bytes data = ac3Burst(payload) + noise(100, 4) + ac3Burst(payload);
