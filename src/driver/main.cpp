@@ -3,8 +3,6 @@
 // every read, burst header and write.
 #include <algorithm>
 #include <cstdio>
-#include <string>
-#include <vector>
 
 #include "burst/burst_extractor.h"
 #include "output/output_file.h"
@@ -15,6 +13,10 @@
 #include "wav/little_endian.h"
 #include "wav/wav_reader.h"
 #include "wav/wave_format.h"
+
+#ifdef _WIN32
+#include "platform/win32_text.h"
+#endif
 
 #ifndef SARVIK_DIAGNOSTIC
 #define SARVIK_DIAGNOSTIC 0
@@ -156,15 +158,23 @@ int sarvik(int argc, char** argv) {
 }  // namespace
 
 #ifdef _WIN32
-// Windows hands the command line over as UTF-16: taken as UTF-8 from there,
-// every file name reaches the W calls as the user typed it.
+// Windows hands the command line over as UTF-16: taken as WTF-8 from there,
+// every file name reaches the W calls as the user typed it, even one that
+// is no valid UTF-16. The program reads three arguments at most (with any
+// other count, the first alone); the command line is at most kWideRoom
+// units, so they fit here.
 int wmain(int argc, wchar_t** argv) {
-  std::vector<std::string> arguments;
-  for (int i = 0; i < argc; ++i) arguments.push_back(utf8FromWide(argv[i]));
-  std::vector<char*> pointers;
-  for (std::string& argument : arguments) pointers.push_back(&argument[0]);
-  pointers.push_back(nullptr);
-  return sarvik(argc, pointers.data());
+  static char text[3 * kWideRoom + 3];
+  char* arguments[4] = {};
+  size_t used = 0;
+  for (int i = 0; i < argc && i < 3; ++i) {
+    char* at = text + used;
+    arguments[i] = at;
+    const long n = wtf8FromWide(argv[i], at, sizeof text - used);
+    if (n < 0) *at = '\0';  // beyond the system's limit: an empty name, which is refused
+    used += static_cast<size_t>(n < 0 ? 0 : n) + 1;
+  }
+  return sarvik(argc, arguments);
 }
 #else
 int main(int argc, char** argv) { return sarvik(argc, argv); }

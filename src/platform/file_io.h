@@ -6,16 +6,15 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 struct SystemFile;  // an open file of the platform's
 
 // A read or write that was interrupted before it moved a byte: try again.
 constexpr long kInterrupted = -2;
 
-// Paths are narrow strings; on Windows they are UTF-8, turned into UTF-16
-// for the W calls in the Win32 file alone, so that no name passes through
-// the ANSI code page.
+// Paths are narrow strings; on Windows they are WTF-8 (win32_text.h), turned
+// into UTF-16 for the W calls in the Win32 file alone, so that no name passes
+// through the ANSI code page.
 struct FileOps {
   // Opens an existing regular (disk) file for reading. Null on failure, and
   // for anything else: a directory, pipe, FIFO or device.
@@ -51,8 +50,3 @@ int32_t fileReadFull(const FileOps& ops, SystemFile* file, void* buffer, int32_t
 // Writes all n bytes, continuing after partial writes. False on an error or
 // a write that makes no progress.
 bool fileWriteAll(const FileOps& ops, SystemFile* file, const void* data, uint32_t n);
-
-#ifdef _WIN32
-// UTF-16 text of the system's (a command-line argument) as UTF-8.
-std::string utf8FromWide(const wchar_t* text);
-#endif

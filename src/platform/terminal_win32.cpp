@@ -4,7 +4,7 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
-#include <string>
+#include <algorithm>
 
 #include "platform/terminal.h"
 #include "platform/win32_text.h"
@@ -29,15 +29,15 @@ HANDLE consoleOf(FILE* stream) {
 }
 
 // Lines end with CR LF on a console, as the text streams end them elsewhere.
-void writeConsole(FILE* stream, HANDLE console, const std::wstring& text) {
-  std::wstring lines;
-  for (wchar_t c : text) {
-    if (c == L'\n') lines += L'\r';
-    lines += c;
-  }
+void writeConsole(FILE* stream, HANDLE console, const wchar_t* text, size_t n) {
   std::fflush(stream);  // whatever went through the stream comes first
   DWORD written = 0;
-  WriteConsoleW(console, lines.data(), static_cast<DWORD>(lines.size()), &written, nullptr);
+  for (size_t line = 0, at = 0; at <= n; ++at) {
+    if (at < n && text[at] != L'\n') continue;
+    WriteConsoleW(console, text + line, static_cast<DWORD>(at - line), &written, nullptr);
+    if (at < n) WriteConsoleW(console, L"\r\n", 2, &written, nullptr);
+    line = at + 1;
+  }
 }
 
 }  // namespace
@@ -53,19 +53,38 @@ void terminalSetUp() {
 }
 
 void textWrite(FILE* stream, const char* text, size_t n) {
-  if (HANDLE console = consoleOf(stream)) {
-    writeConsole(stream, console, wideText(kShiftJis, text, n));
-  } else {
+  HANDLE console = consoleOf(stream);
+  if (!console) {
     std::fwrite(text, 1, n, stream);
+    return;
+  }
+  // In pieces cut between characters; a byte gives at most one unit.
+  wchar_t wide[256];
+  while (n > 0) {
+    size_t piece = 0;
+    while (piece < n && piece < sizeof wide / sizeof *wide - 1) {
+      piece += IsDBCSLeadByteEx(kShiftJis, static_cast<BYTE>(text[piece])) ? 2 : 1;
+    }
+    piece = std::min(piece, n);
+    const int units = MultiByteToWideChar(kShiftJis, 0, text, static_cast<int>(piece), wide,
+                                          sizeof wide / sizeof *wide);
+    writeConsole(stream, console, wide, static_cast<size_t>(units));
+    text += piece;
+    n -= piece;
   }
 }
 
 void nameWrite(FILE* stream, const char* name) {
-  const std::wstring text = wideText(CP_UTF8, name, std::strlen(name));
+  wchar_t wide[kWideRoom];
+  const long units = wideFromWtf8(name, wide, kWideRoom);
+  if (units < 0) return;  // no name of the system's
   if (HANDLE console = consoleOf(stream)) {
-    writeConsole(stream, console, text);
+    writeConsole(stream, console, wide, static_cast<size_t>(units));
     return;
   }
-  const std::string ansi = narrowText(CP_ACP, text.data(), text.size());
-  std::fwrite(ansi.data(), 1, ansi.size(), stream);
+  // At most 3 bytes a unit, in the UTF-8 that Windows may have as its ANSI
+  // code page.
+  char ansi[3 * kWideRoom];
+  const int n = WideCharToMultiByte(CP_ACP, 0, wide, units, ansi, sizeof ansi, nullptr, nullptr);
+  std::fwrite(ansi, 1, static_cast<size_t>(n), stream);
 }

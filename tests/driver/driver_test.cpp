@@ -16,15 +16,16 @@ namespace {
 
 TEST(Usage, WrongArgumentCountPrintsUsageAndFails) {
   const TempDir dir;
-  for (std::vector<std::string> extra :
-       {std::vector<std::string>{}, {dir / "a"}, {dir / "a", dir / "b", dir / "c"}}) {
-    std::vector<std::string> args{SARVIK};
-    args.insert(args.end(), extra.begin(), extra.end());
+  for (std::vector<std::string> args : {std::vector<std::string>{SARVIK},
+                                        {SARVIK, dir / "a"},
+                                        {SARVIK, dir / "a", dir / "b", dir / "c"},
+                                        // The program's name is the user's text, not Shift_JIS.
+                                        {"録音 café", dir / "a"}}) {
     Outcome run = runProgram(SARVIK, args);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "");
-    EXPECT_EQ(run.err, sjis("引数が不正です。\nusage: " + std::string(SARVIK) +
-                            " [input file] [output file]\n"));
+    EXPECT_EQ(run.err, sjis("引数が不正です。\nusage: ") + ansi(args[0]) +
+                           sjis(" [input file] [output file]\n"));
   }
   EXPECT_FALSE(exists(dir / "b"));
 }

@@ -57,4 +57,16 @@ TEST(OutputFile, WritesInOrderFlushesAndKeepsWhatFitsBeforeAFailure) {
   }
 }
 
+// Another program may read the output while the run writes it.
+TEST(OutputFile, CanBeReadWhileItIsWritten) {
+  const TempDir dir;
+  const auto output = OutputFile::create((dir / "out").c_str());
+  ASSERT_TRUE(output);
+  std::memcpy(output->reserve(4), "abcd", 4);
+  output->commit(4);
+  ASSERT_TRUE(output->flush());
+  EXPECT_EQ(readFile(dir / "out"), "abcd");
+  EXPECT_TRUE(output->close());
+}
+
 }  // namespace

@@ -29,6 +29,10 @@ std::string sjis(const std::string& utf8) {
   return out;
 }
 
+std::string ansi(const std::string& utf8) { return utf8; }
+
+std::filesystem::path fsPath(const std::string& path) { return std::filesystem::u8path(path); }
+
 void writeSparse(const std::string& path, long long size,
                  const std::vector<std::pair<long long, Bytes>>& pieces) {
   int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);

@@ -6,16 +6,19 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "platform/win32_text.h"
 #include "test_support.h"
 
 namespace testsupport {
 
 namespace {
 
-std::wstring wide(const std::string& utf8) {
-  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
-  std::wstring w(size_t(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), w.data(), n);
+// Through the programs' own decoder, whose forms the names test pins down.
+std::wstring wide(const std::string& wtf8) {
+  std::wstring w(kWideRoom, L'\0');
+  const long n = wideFromWtf8(wtf8.c_str(), w.data(), w.size());
+  if (n < 0) throw std::runtime_error("no WTF-8: " + wtf8);
+  w.resize(size_t(n));
   return w;
 }
 
@@ -37,6 +40,17 @@ std::string sjis(const std::string& utf8) {
   if (!utf8.empty() && n == 0) throw std::runtime_error("CP932 " + utf8);
   return out;
 }
+
+std::string ansi(const std::string& utf8) {
+  const std::wstring w = wide(utf8);
+  const int n =
+      WideCharToMultiByte(CP_ACP, 0, w.data(), int(w.size()), nullptr, 0, nullptr, nullptr);
+  std::string out(size_t(n), '\0');
+  WideCharToMultiByte(CP_ACP, 0, w.data(), int(w.size()), out.data(), n, nullptr, nullptr);
+  return out;
+}
+
+std::filesystem::path fsPath(const std::string& path) { return std::filesystem::path(wide(path)); }
 
 void writeSparse(const std::string& path, long long size,
                  const std::vector<std::pair<long long, Bytes>>& pieces) {

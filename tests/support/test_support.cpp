@@ -92,19 +92,19 @@ TempDir::~TempDir() {
 }
 
 void writeFile(const std::string& path, const Bytes& bytes) {
-  std::ofstream f(std::filesystem::u8path(path), std::ios::binary | std::ios::trunc);
+  std::ofstream f(fsPath(path), std::ios::binary | std::ios::trunc);
   f.write(bytes.data(), std::streamsize(bytes.size()));
   if (!f) throw std::runtime_error("write " + path);
 }
 
 Bytes readFile(const std::string& path) {
-  std::ifstream f(std::filesystem::u8path(path), std::ios::binary);
+  std::ifstream f(fsPath(path), std::ios::binary);
   return Bytes(std::istreambuf_iterator<char>(f), {});
 }
 
 bool exists(const std::string& path) {
   std::error_code ignored;
-  return std::filesystem::exists(std::filesystem::u8path(path), ignored);
+  return std::filesystem::exists(fsPath(path), ignored);
 }
 
 std::vector<std::string> environmentWith(const std::vector<std::string>& inherited,

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -46,6 +47,9 @@ Bytes ac3Burst(const Bytes& payload);
 
 // The UTF-8 text converted to Shift_JIS (CP932).
 std::string sjis(const std::string& utf8);
+// A name as the programs write it to a file or a pipe (the usage's program
+// name): in the ANSI code page on Windows, as it is elsewhere.
+std::string ansi(const std::string& utf8);
 // The failure messages the tests look for, in Shift_JIS.
 extern const std::string kInputNotOpened, kOutputNotCreated, kReadError, kWriteError, kOutOfMemory;
 // The expected header-found and summary report lines, in Shift_JIS.
@@ -67,6 +71,9 @@ class TempDir {
   std::string path_;
 };
 
+// A path of the tests' (UTF-8; on Windows WTF-8, the programs' own form,
+// which also carries a lone surrogate) as std::filesystem takes it.
+std::filesystem::path fsPath(const std::string& path);
 void writeFile(const std::string& path, const Bytes& bytes);
 Bytes readFile(const std::string& path);
 bool exists(const std::string& path);
@@ -98,7 +105,7 @@ struct RunOptions {
 std::vector<std::string> environmentWith(const std::vector<std::string>& inherited,
                                          const std::vector<std::string>& added);
 // Runs program with args (argv[0] is the program). Paths and arguments are
-// UTF-8, on Windows too.
+// UTF-8, on Windows WTF-8.
 Outcome runProgram(const std::string& program, const std::vector<std::string>& args,
                    const RunOptions& options = {});
 
