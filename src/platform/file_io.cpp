@@ -8,7 +8,7 @@ int32_t fileReadFull(const FileOps& ops, SystemFile* file, void* buffer, int32_t
   while (done < count) {
     const long got = ops.readSome(file, out + done, static_cast<uint32_t>(count - done));
     if (got == kInterrupted) continue;
-    if (got < 0) return done > 0 ? done : -1;
+    if (got < 0) return -1;
     if (got == 0) break;
     done += static_cast<int32_t>(got);
   }

@@ -46,8 +46,7 @@ extern const FileOps kSystemFileOps;
 extern const FileOps* fileOps;
 
 // Reads until count bytes are in, the file ends or an error comes: the bytes
-// read, 0 at the end, -1 on an error before any byte (an error after some
-// bytes is reported by the next call).
+// read, 0 at the end, -1 when a read failed, also after some bytes.
 int32_t fileReadFull(const FileOps& ops, SystemFile* file, void* buffer, int32_t count);
 // Writes all n bytes, continuing after partial writes. False on an error or
 // a write that makes no progress.

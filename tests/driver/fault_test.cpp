@@ -31,17 +31,19 @@ Bytes ac3Stream(Bytes* expected) {
   return data;
 }
 
-// A read that fails part-way: the bytes before the failure are scanned, and
-// their bursts written and reported, before the read error ends the run.
+// A read that fails part-way: the block it fails in counts as not read. The
+// bursts of the blocks before it are written and reported before the read
+// error ends the run.
 TEST(Faults, ReadFailingPartWayKeepsWhatWasWritten) {
   Bytes ignored;
   const Bytes data = ac3Stream(&ignored) + Bytes(300000, '\0');
   const Bytes wav = pcmWav(data);
   // In the zeros of the second block; inside a payload in the middle of the
-  // first; within what the chunk walk reads ahead, at a burst's first byte.
-  for (const long long failAt : {262144 + 100, 100000, 6144 * 3 + 20}) {
+  // first. Then the data read before the block.
+  for (const auto& [failAt, readBefore] :
+       {std::pair<long long, long long>{262144 + 100, 262144}, {100000, 0}}) {
     const std::string fault = "SARVIK_FAIL_READ_AT=" + std::to_string(44 + failAt);
-    const Expected before = reference(data.substr(0, size_t(failAt)), {failAt});
+    const Expected before = reference(data.substr(0, size_t(readBefore)));
     Extraction e = extract(SARVIK_FAULTY, wav, {fault});
     EXPECT_EQ(e.run.status, 1) << fault;
     EXPECT_EQ(e.run.err, kReadError) << fault;
@@ -55,10 +57,15 @@ TEST(Faults, ReadFailingPartWayKeepsWhatWasWritten) {
     Outcome both = runProgram(SARVIK_FAULTY, {SARVIK_FAULTY, dir / "in.wav", dir / "out"}, merged);
     EXPECT_EQ(both.out, before.report + kReadError) << fault;
   }
-  // Failing inside the chunk walk is a failure to open.
-  Extraction early = extract(SARVIK_FAULTY, wav, {"SARVIK_FAIL_READ_AT=20"});
-  EXPECT_EQ(early.run.status, 1);
-  EXPECT_EQ(early.run.err, kInputNotOpened);
+  // Failing inside the chunk walk, or inside what it reads ahead (here at a
+  // burst's first byte, after the data chunk was found), fails the open.
+  for (const long long failAt : {20, 44 + 6144 * 3 + 20}) {
+    Extraction early =
+        extract(SARVIK_FAULTY, wav, {"SARVIK_FAIL_READ_AT=" + std::to_string(failAt)});
+    EXPECT_EQ(early.run.status, 1) << failAt;
+    EXPECT_EQ(early.run.err, kInputNotOpened) << failAt;
+    EXPECT_EQ(early.run.out, "") << failAt;
+  }
 }
 
 // Reads and writes that the system cuts short or interrupts are continued:
