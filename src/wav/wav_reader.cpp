@@ -76,8 +76,8 @@ const uint8_t* held(const Walk& w, int64_t at, int32_t n) {
   return inside ? w.ahead.get() + (at - w.aheadStart) : nullptr;
 }
 
-// The n bytes at offset at (n at most a header's), read ahead from at when
-// the read-ahead does not hold them.
+// The n bytes of a header or a form type at offset at, read ahead from at
+// when the read-ahead does not hold them.
 Step peek(Walk& w, int64_t at, int32_t n, const uint8_t** bytes) {
   *bytes = held(w, at, n);
   if (*bytes) return Step::found;
@@ -122,8 +122,8 @@ Step findRiffWave(Walk& w, Chunk* riff) {
   }
 }
 
-// The first "fmt " chunk's bytes in a zero-filled block of *blockSize bytes,
-// at least 18; null when they cannot all be read.
+// The "fmt " chunk's bytes in a zero-filled block of *blockSize bytes, at
+// least 18; null when there is no block or the chunk cannot be read in full.
 Owned<uint8_t> readFormat(Walk& w, const Chunk& fmt, uint32_t* blockSize) {
   // A chunk the file does not hold in full fails before its size is allocated.
   if (fmt.end() > w.size) return nullptr;
