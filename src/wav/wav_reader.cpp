@@ -1,17 +1,29 @@
 #include "wav/wav_reader.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <cstring>
 
+#include "platform/file_io.h"
 #include "wav/little_endian.h"
 #include "wav/wave_format.h"
 
 namespace {
 
-constexpr FOURCC kWave = mmioFOURCC('W', 'A', 'V', 'E');
-constexpr FOURCC kFmt = mmioFOURCC('f', 'm', 't', ' ');
-constexpr FOURCC kData = mmioFOURCC('d', 'a', 't', 'a');
-constexpr FOURCC kFact = mmioFOURCC('f', 'a', 'c', 't');
+// A chunk id as it reads from the file, the first character lowest.
+constexpr uint32_t fourCc(const char (&id)[5]) {
+  uint32_t value = 0;
+  for (int i = 3; i >= 0; --i) value = value << 8 | static_cast<uint8_t>(id[i]);
+  return value;
+}
+constexpr uint32_t kRiff = fourCc("RIFF");
+constexpr uint32_t kWave = fourCc("WAVE");
+constexpr uint32_t kFmt = fourCc("fmt ");
+constexpr uint32_t kData = fourCc("data");
+constexpr uint32_t kFact = fourCc("fact");
+
+// Chunk headers are read 64 KiB at a time: a file of zeros is a run of empty
+// chunks, 8 bytes each, and a read per header would take millions of reads.
+constexpr int32_t kAheadSize = 1 << 16;
 
 // Nothing past 18 + the largest cbSize can ever be reported by formatSize(),
 // so a larger "fmt " chunk is kept only up to there.
@@ -20,16 +32,132 @@ constexpr uint32_t kFormatLimit = wave::kRecordSize + 0xFFFF;
 // A RIFF file cannot hold a chunk ending at or past 2^32: such a size (near
 // 0xFFFFFFFF, written by streaming recorders that do not know the length)
 // means "to the end of the file".
-constexpr uint64_t kRiffLimit = uint64_t{1} << 32;
+constexpr int64_t kRiffLimit = int64_t{1} << 32;
+
+struct Chunk {
+  uint32_t id;
+  uint32_t size;
+  int64_t dataOffset;  // just after the 8-byte header
+  // In 64 bits, so that no end wraps around.
+  int64_t end() const { return dataOffset + size; }
+  // Where the next chunk starts: a chunk of odd size is followed by a pad byte.
+  int64_t next() const { return end() + (size & 1); }
+};
+
+enum class Step { found, end, failed };
+
+// The file as the walk sees it: no byte past the size it had when it was
+// opened, so that a capture still being recorded gives the walk an end.
+struct Walk {
+  const FileOps& ops;
+  SystemFile* file;
+  int64_t size;
+  Owned<uint8_t> ahead;  // kAheadSize bytes; aheadLength of them read from aheadStart
+  int64_t aheadStart;
+  int32_t aheadLength;
+  int64_t systemPos;  // where the system file stands; -1 when unknown
+};
+
+bool seekTo(Walk& w, int64_t at) {
+  if (w.systemPos != at) w.systemPos = w.ops.seek(w.file, at);
+  return w.systemPos == at;
+}
+
+// count bytes at offset at, from the file: the bytes read, or -1.
+int32_t readFile(Walk& w, int64_t at, uint8_t* out, int32_t count) {
+  const int32_t got = seekTo(w, at) ? fileReadFull(w.ops, w.file, out, count) : -1;
+  w.systemPos = got < 0 ? -1 : at + got;
+  return got;
+}
+
+// The n bytes at offset at when the read-ahead holds all of them, else null.
+const uint8_t* held(const Walk& w, int64_t at, int32_t n) {
+  const bool inside = at >= w.aheadStart && at + n <= w.aheadStart + w.aheadLength;
+  return inside ? w.ahead.get() + (at - w.aheadStart) : nullptr;
+}
+
+// The n bytes of a header or a form type at offset at, read ahead from at
+// when the read-ahead does not hold them.
+Step peek(Walk& w, int64_t at, int32_t n, const uint8_t** bytes) {
+  *bytes = held(w, at, n);
+  if (*bytes) return Step::found;
+  if (at + n > w.size) return Step::end;
+  const auto wanted = static_cast<int32_t>(std::min<int64_t>(kAheadSize, w.size - at));
+  const int32_t got = readFile(w, at, w.ahead.get(), wanted);
+  w.aheadStart = at;
+  w.aheadLength = std::max(got, 0);
+  if (got < 0) return Step::failed;
+  *bytes = held(w, at, n);
+  return *bytes ? Step::found : Step::end;  // a file cut since it was opened ends here
+}
+
+// count bytes at offset at, from the read-ahead when it holds them all: the
+// bytes read, or -1.
+int32_t readAt(Walk& w, int64_t at, uint8_t* out, int32_t count) {
+  const uint8_t* bytes = held(w, at, count);
+  if (!bytes) return readFile(w, at, out, count);
+  std::memcpy(out, bytes, static_cast<size_t>(count));
+  return count;
+}
+
+// The header of the chunk at offset at. Step::end when at is not before
+// limit, or the file ends before a whole header.
+Step descend(Walk& w, int64_t at, int64_t limit, Chunk* chunk) {
+  const uint8_t* header = nullptr;
+  const Step step = at < limit ? peek(w, at, 8, &header) : Step::end;
+  if (step == Step::found) *chunk = {readLe32(header), readLe32(header + 4), at + 8};
+  return step;
+}
+
+// Searches the top-level chunks from the start of the file for "RIFF" of
+// form "WAVE".
+Step findRiffWave(Walk& w, Chunk* riff) {
+  for (int64_t at = 0;; at = riff->next()) {
+    Step step = descend(w, at, w.size, riff);
+    if (step != Step::found) return step;
+    if (riff->id != kRiff) continue;
+    const uint8_t* form = nullptr;
+    step = peek(w, riff->dataOffset, 4, &form);
+    if (step == Step::failed || (step == Step::found && readLe32(form) == kWave)) return step;
+  }
+}
+
+// The "fmt " chunk's bytes in a zero-filled block of *blockSize bytes, at
+// least 18; null when there is no block or the chunk cannot be read in full.
+Owned<uint8_t> readFormat(Walk& w, const Chunk& fmt, uint32_t* blockSize) {
+  // A chunk the file does not hold in full fails before its size is allocated.
+  if (fmt.end() > w.size) return nullptr;
+  const uint32_t kept = std::min(fmt.size, kFormatLimit);
+  *blockSize = std::max(kept, wave::kRecordSize);
+  Owned<uint8_t> record = memoryBytes(*blockSize);
+  if (!record || readAt(w, fmt.dataOffset, record.get(), static_cast<int32_t>(kept)) !=
+                     static_cast<int32_t>(kept)) {
+    return nullptr;
+  }
+  // PCM and float records have no extension, whatever the file holds there.
+  const uint16_t tag = readLe16(record.get() + wave::kFormatTagOffset);
+  if (tag == wave::kTagPcm || tag == wave::kTagFloat) {
+    record.get()[wave::kCbSizeOffset] = record.get()[wave::kCbSizeOffset + 1] = 0;
+  }
+  return record;
+}
+
+// Only the chunk's own bytes count; a short chunk gives a short count.
+bool readFact(Walk& w, const Chunk& fact, uint32_t* count) {
+  uint8_t bytes[4] = {};
+  const int64_t n = std::min<int64_t>({fact.size, 4, w.size - fact.dataOffset});
+  if (readAt(w, fact.dataOffset, bytes, static_cast<int32_t>(n)) < 0) return false;
+  *count = readLe32(bytes);
+  return true;
+}
 
 }  // namespace
 
 int WavReader::open(const char* path) {
   format_.reset();
-  formatBlockSize_ = 0;
-  dataSize_ = 0;
-  sampleCount_ = 0;
-  file_ = mmioOpenA(path, nullptr, 0);
+  formatBlockSize_ = dataSize_ = sampleCount_ = 0;
+  ops_ = fileOps;
+  file_ = ops_->openRead(path);
   if (!file_) return -1;
   if (!walkChunks()) {
     close();
@@ -39,81 +167,54 @@ int WavReader::open(const char* path) {
 }
 
 bool WavReader::walkChunks() {
-  const int64_t fileSize = mmioSeek(file_, 0, SEEK_END);
-  if (fileSize < 0 || mmioSeek(file_, 0, SEEK_SET) != 0) return false;
-
-  MMCKINFO riff;
-  riff.fccType = kWave;
-  if (mmioDescend(file_, &riff, nullptr, MMIO_FINDRIFF) != MMSYSERR_NOERROR) return false;
-  const uint64_t riffEnd = riff.dwDataOffset + riff.cksize;
-
-  MMCKINFO child;
-  int descended;
-  while ((descended = mmioDescend(file_, &child, &riff, 0)) == MMSYSERR_NOERROR) {
-    const uint64_t childEnd = child.dwDataOffset + child.cksize;
-    if (childEnd > riffEnd && childEnd < kRiffLimit) return false;
-    switch (child.ckid) {
+  Walk walk{*ops_, file_, ops_->size(file_), memoryBytes(kAheadSize), 0, 0, 0};
+  Chunk riff{};
+  if (walk.size < 0 || !walk.ahead || findRiffWave(walk, &riff) != Step::found) return false;
+  Chunk child{};
+  int64_t at = riff.dataOffset + 4;  // after the form type
+  Step step;
+  for (; (step = descend(walk, at, riff.end(), &child)) == Step::found; at = child.next()) {
+    if (child.end() > riff.end() && child.end() < kRiffLimit) return false;
+    switch (child.id) {
       case kFmt:
-        if (!format_ && !takeFormat(child, static_cast<uint64_t>(fileSize))) return false;
+        if (format_) break;
+        format_ = readFormat(walk, child, &formatBlockSize_);
+        if (!format_) return false;
         break;
       case kData:
         if (dataSize_ == 0) {
-          dataSize_ = child.cksize;
-          dataOffset_ = child.dwDataOffset;
+          dataSize_ = child.size;
+          dataOffset_ = child.dataOffset;
         }
         break;
       case kFact:
-        if (sampleCount_ == 0) sampleCount_ = readFactCount(child);
+        if (sampleCount_ == 0 && !readFact(walk, child, &sampleCount_)) return false;
         break;
       default:
         break;
     }
-    mmioAscend(file_, &child, 0);
   }
   // No further child is the normal end; a file that failed is not.
-  if (descended != MMIOERR_CHUNKNOTFOUND) return false;
-
-  if (!format_ || dataSize_ == 0) return false;
+  if (step == Step::failed || !format_ || dataSize_ == 0) return false;
   if (sampleCount_ == 0 && blockAlign() != 0) sampleCount_ = dataSize_ / blockAlign();
-  return true;
-}
-
-bool WavReader::takeFormat(const MMCKINFO& chunk, uint64_t fileSize) {
-  // A chunk the file does not hold in full fails before its size is allocated.
-  if (chunk.dwDataOffset + chunk.cksize > fileSize) return false;
-  const uint32_t kept = std::min(chunk.cksize, kFormatLimit);
-  formatBlockSize_ = std::max(kept, wave::kRecordSize);
-  // Zero-filled, so a short chunk leaves no field undefined.
-  format_ = memoryBytes(formatBlockSize_);
-  if (!format_) return false;
-  if (mmioRead(file_, format_.get(), static_cast<int32_t>(kept)) != static_cast<int32_t>(kept)) {
-    return false;
-  }
-  const uint16_t tag = readLe16(format_.get() + wave::kFormatTagOffset);
-  if (tag == wave::kTagPcm || tag == wave::kTagFloat) {
-    format_.get()[wave::kCbSizeOffset] = format_.get()[wave::kCbSizeOffset + 1] = 0;
-  }
-  return true;
-}
-
-uint32_t WavReader::readFactCount(const MMCKINFO& chunk) {
-  // Only the chunk's own bytes count; a short chunk gives a short count.
-  uint8_t bytes[4] = {};
-  mmioRead(file_, bytes, static_cast<int32_t>(std::min<uint32_t>(chunk.cksize, 4)));
-  return readLe32(bytes);
+  // Until seekData moves it, the position is where the walk ended.
+  return seekTo(walk, at);
 }
 
 void WavReader::close() {
   if (!file_) return;
   format_.reset();
-  mmioClose(file_, 0);
+  ops_->close(file_);
   file_ = nullptr;
 }
 
-int32_t WavReader::read(int32_t count, void* buffer) { return mmioRead(file_, buffer, count); }
+int32_t WavReader::read(int32_t count, void* buffer) {
+  return fileReadFull(*ops_, file_, buffer, count);
+}
 
 int WavReader::seekData(uint32_t offset) {
-  return mmioSeek(file_, static_cast<int64_t>(dataOffset_ + offset), SEEK_SET) == -1 ? -1 : 1;
+  const int64_t to = dataOffset_ + offset;
+  return ops_->seek(file_, to) == to ? 1 : -1;
 }
 
 uint32_t WavReader::formatSize() const {

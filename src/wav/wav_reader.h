@@ -6,10 +6,11 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 
 #include "platform/memory.h"
-#include "wav/mmio.h"
+
+struct FileOps;
+struct SystemFile;
 
 class WavReader {
  public:
@@ -24,7 +25,8 @@ class WavReader {
   // Releases the format record and closes the file; nothing on a closed reader.
   void close();
 
-  // REQUIRES: open. Bytes read, 0 at the end of the file, -1 on an error.
+  // REQUIRES: open. Bytes read, 0 at the end of the file, -1 when a read
+  // failed, also after some bytes.
   int32_t read(int32_t count, void* buffer);
   // REQUIRES: open. Positions at data offset + offset; 1, or -1 on failure.
   int seekData(uint32_t offset);
@@ -39,13 +41,12 @@ class WavReader {
 
  private:
   bool walkChunks();
-  bool takeFormat(const MMCKINFO& chunk, uint64_t fileSize);
-  uint32_t readFactCount(const MMCKINFO& chunk);
 
-  HMMIO file_ = nullptr;
+  const FileOps* ops_ = nullptr;  // the ones the file was opened with
+  SystemFile* file_ = nullptr;
   Owned<uint8_t> format_;
   uint32_t formatBlockSize_ = 0;
-  uint64_t dataOffset_ = 0;
+  int64_t dataOffset_ = 0;
   uint32_t dataSize_ = 0;
   uint32_t sampleCount_ = 0;
 };

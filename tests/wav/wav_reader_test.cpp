@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "platform/file_io.h"
 #include "test_support.h"
 
 using namespace testsupport;
@@ -120,6 +121,45 @@ TEST(WavReaderOpen, ReadsComeFromTheFileAsItIsNow) {
   std::filesystem::resize_file(dir / "in.wav", file.size() - 5);
   ASSERT_EQ(reader.seekData(0), 1);
   EXPECT_EQ(readAll(reader), "abc");
+}
+
+// The system reads and seeks that a reader makes.
+long systemCalls = 0;
+const FileOps kCountingOps = {
+    kSystemFileOps.openRead,
+    kSystemFileOps.create,
+    [](SystemFile* file, void* buffer, uint32_t n) {
+      ++systemCalls;
+      return kSystemFileOps.readSome(file, buffer, n);
+    },
+    kSystemFileOps.writeSome,
+    [](SystemFile* file, int64_t offset) {
+      ++systemCalls;
+      return kSystemFileOps.seek(file, offset);
+    },
+    kSystemFileOps.size,
+    kSystemFileOps.close,
+    kSystemFileOps.sameFile,
+};
+
+// The top-level search and the walk through the children read headers
+// ahead: 64 MiB of empty chunks, 8 bytes each, take about one system read
+// per 64 KiB, not one or two per chunk.
+TEST(WavReaderOpen, MillionsOfEmptyChunksTakeFewSystemCalls) {
+  const TempDir dir;
+  const long long size = 64LL << 20;
+  writeSparse(dir / "zeros.wav", size, {});
+  const Bytes header = chunkSized("RIFF", 0xFFFFFFF0, "WAVE" + kFmt + chunk("data", "ab"));
+  writeSparse(dir / "children.wav", size, {{0, header}});
+  fileOps = &kCountingOps;
+  for (const auto& [name, opened] :
+       {std::pair<std::string, int>{"zeros.wav", -1}, {"children.wav", 1}}) {
+    systemCalls = 0;
+    WavReader reader;
+    EXPECT_EQ(reader.open((dir / name).c_str()), opened) << name;
+    EXPECT_LE(systemCalls, 2 * size / 65536 + 8) << name;
+  }
+  fileOps = &kSystemFileOps;
 }
 
 TEST(WavReaderOpen, OddLastChunkWhosePadLiesOutsideTheRiffIsAccepted) {
