@@ -101,7 +101,8 @@ Failure extractTo(WavReader& reader, const char* inputPath, const char* outputPa
   if (!source.allocated()) return Failure::outOfMemory;
   // Creating the input itself would truncate it before a byte was read.
   if (fileOps->sameFile(inputPath, outputPath)) return Failure::outputNotCreated;
-  // Nor is an existing output lost to an interrupt that came before a burst.
+  // Nor is an existing output lost to an interrupt that came before the
+  // extraction began.
   if (interruptCame()) return Failure::interrupted;
   const Owned<OutputFile> output = OutputFile::create(outputPath);
   if (!output) return Failure::outputNotCreated;
