@@ -41,6 +41,7 @@ int WavReader::open(const char* path) {
 bool WavReader::walkChunks() {
   const int64_t fileSize = mmioSeek(file_, 0, SEEK_END);
   if (fileSize < 0 || mmioSeek(file_, 0, SEEK_SET) != 0) return false;
+  fileEnd_ = fileSize;
 
   MMCKINFO riff;
   riff.fccType = kWave;

@@ -13,10 +13,14 @@
 //   SARVIK_FAIL_WRITE_AT=N    writes fail once N bytes were accepted
 //   SARVIK_WRITE_NO_PROGRESS=1  writes accept nothing
 //   SARVIK_FAIL_CLOSE=1       closing the output fails
+// and the clock:
+//   SARVIK_CLOCK_STEP=N       the clock starts at 0 and moves on N ms at each
+//                             reading, so that a run "lasts" without waiting
 #include <algorithm>
 #include <cstdlib>
 #include <vector>
 
+#include "platform/clock.h"
 #include "platform/file_io.h"
 
 namespace {
@@ -47,6 +51,7 @@ struct Settings {
   long long failWriteAt = setting("SARVIK_FAIL_WRITE_AT");
   long long writeNoProgress = setting("SARVIK_WRITE_NO_PROGRESS");
   long long failClose = setting("SARVIK_FAIL_CLOSE");
+  long long clockStep = setting("SARVIK_CLOCK_STEP");
 };
 const Settings& settings() {
   static const Settings s;
@@ -130,10 +135,15 @@ bool close(SystemFile* file) {
   return closed;
 }
 
+int64_t steppedClock() {
+  static int64_t now = 0;
+  return settings().clockStep < 0 ? systemClock() : now += settings().clockStep;
+}
+
 const FileOps kFaultyFileOps = {openRead, create,      readSome, writeSome,
                                 seek,     system.size, close,    system.sameFile};
 
 }  // namespace
 
 // Before main: every file the program opens goes through the faults.
-extern const bool faultsInstalled = (fileOps = &kFaultyFileOps, true);
+extern const bool faultsInstalled = (fileOps = &kFaultyFileOps, clockSource = steppedClock, true);
