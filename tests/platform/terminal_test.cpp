@@ -154,6 +154,9 @@ TEST(Terminal, ProgressLineLeavesTheScreenAsWithoutIt) {
           continue;
         }
         EXPECT_FALSE(lines.empty()) << what;
+        if (plain.status == 0 && !lines.empty()) {
+          EXPECT_EQ(lines.back().rfind("8.0 MiB / 8.0 MiB  100%  ", 0), 0u) << what;
+        }
         for (const std::string& line : lines) {
           EXPECT_LE(line.size(), size_t(way.columns > 0 ? way.columns - 1 : 79)) << what;
           EXPECT_NE(line.find("MiB/s"), std::string::npos) << what << ": " << line;
