@@ -1,6 +1,8 @@
 // Measures sarvik against the I/O floor, in the same run: for each generated
 // input and each round, the times of
 //   sarvik     the program, `sarvik in.wav out`;
+//   tty        the same with standard error on a pseudo-terminal, where the
+//              progress line is drawn (after a second) and the clock read;
 //   floor      a plain sequential read of the input plus a plain write of the
 //              same output size, 1 MiB at a time;
 //   ffmpeg     its IEC 61937 demuxer, where ffmpeg is on the PATH;
@@ -12,6 +14,7 @@
 //                     [inputs, default abcde] [baseline program]
 #include <fcntl.h>
 #include <malloc.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -142,19 +145,38 @@ double floorRun(const std::string& in, const std::string& out, uint64_t outBytes
   return seconds(start);
 }
 
-// Runs argv with standard output and error to /dev/null.
-double programRun(const std::vector<std::string>& args, long* maxRssKiB) {
+// Runs argv with standard output and error to /dev/null, or standard error
+// to an 80-column pseudo-terminal (TERM=xterm) whose lines are read here.
+double programRun(const std::vector<std::string>& args, long* maxRssKiB, bool terminal = false) {
   std::vector<char*> argv;
   for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
+  int master = -1, slave = -1;
+  if (terminal) {
+    master = posix_openpt(O_RDWR | O_NOCTTY);
+    grantpt(master);
+    unlockpt(master);
+    slave = open(ptsname(master), O_RDWR | O_NOCTTY);
+    struct winsize size {};
+    size.ws_col = 80;
+    ioctl(slave, TIOCSWINSZ, &size);
+  }
   auto start = Clock::now();
   pid_t pid = fork();
   if (pid == 0) {
     int null = open("/dev/null", O_WRONLY);
     dup2(null, 1);
-    dup2(null, 2);
+    dup2(terminal ? slave : null, 2);
+    if (terminal) setenv("TERM", "xterm", 1);
     execvp(argv[0], argv.data());
     _exit(127);
+  }
+  if (terminal) {
+    close(slave);
+    char lines[4096];
+    while (read(master, lines, sizeof lines) > 0) {
+    }
+    close(master);
   }
   int status = 0;
   struct rusage usage {};
@@ -209,8 +231,8 @@ int main(int argc, char** argv) {
   const uint64_t bytes = mib << 20;
   const char* names[] = {"(a) real AC-3, 192 kbit/s", "(b) silence", "(c) PCM noise",
                          "(d) sync byte every other byte", "(e) dense short bursts"};
-  std::printf("%-31s %9s %11s %9s %9s %9s %9s\n", "input", "sarvik s", "sarvik GB/s", "floor",
-              "ffmpeg", "baseline", "peak KiB");
+  std::printf("%-31s %9s %11s %9s %9s %9s %9s %9s\n", "input", "sarvik s", "sarvik GB/s", "tty",
+              "floor", "ffmpeg", "baseline", "peak KiB");
   std::printf("%-31s %9s %11s %9s\n", "", "", "", "(ratios to sarvik's time)");
   for (char kind : kinds) {
     if (kind < 'a' || kind > 'e') continue;
@@ -230,6 +252,9 @@ int main(int argc, char** argv) {
           return programRun({SARVIK, in, out}, &rss);
         },
         [&] { return floorRun(in, other, outBytes); },
+        [&] {
+          return programRun({SARVIK, in, other}, nullptr, true);
+        },
     };
     if (ffmpeg && kind == 'a') {
       runs.push_back([&] {
@@ -255,15 +280,16 @@ int main(int argc, char** argv) {
     }
     const std::vector<double>& io = ratios[1];
     const std::vector<double> none;
-    const std::vector<double>& ff = ffmpeg && kind == 'a' ? ratios[2] : none;
+    const std::vector<double>& tty = ratios[2];
+    const std::vector<double>& ff = ffmpeg && kind == 'a' ? ratios[3] : none;
     const std::vector<double>& base = baseline.empty() ? none : ratios.back();
     auto ratio = [](const std::vector<double>& v) {
       return v.empty() ? std::string("-") : std::to_string(median(v)).substr(0, 5);
     };
     const double t = median(tool);
-    std::printf("%-31s %9.3f %11.2f %9s %9s %9s %9ld\n", names[kind - 'a'], t,
-                double(bytes) / t / 1e9, ratio(io).c_str(), ratio(ff).c_str(), ratio(base).c_str(),
-                rss);
+    std::printf("%-31s %9.3f %11.2f %9s %9s %9s %9s %9ld\n", names[kind - 'a'], t,
+                double(bytes) / t / 1e9, ratio(tty).c_str(), ratio(io).c_str(), ratio(ff).c_str(),
+                ratio(base).c_str(), rss);
     std::fflush(stdout);
     unlink(in.c_str());
     unlink(out.c_str());

@@ -26,3 +26,20 @@ inline void textWrite(FILE* stream, const char* text) {
 // the user's own text, never converted from Shift_JIS. On Windows a file or
 // pipe gets it in the ANSI code page, as the system passes it to programs.
 void nameWrite(FILE* stream, const char* name);
+
+// The progress line, drawn in place on standard error where that is a
+// terminal (a console on Windows; on POSIX one whose TERM is set and is not
+// "dumb"), and nowhere else: no file or pipe gets a byte of it. Every text
+// above that lands on the screen erases it first and writes the pending
+// standard output before itself, so that it stands whole on its own row; the
+// line is drawn again by the next progressDraw.
+// True where the line is drawn; asked by terminalSetUp.
+bool progressAvailable();
+// Standard error's width in columns, 0 where it is unknown.
+int progressWidth();
+// Draws n ASCII characters, no wider than the terminal, in place of the
+// line drawn before; n = 0 erases it.
+void progressDraw(const char* text, size_t n);
+// Erases the line, if it is shown. The end of a run, whichever way it ends,
+// calls this.
+void progressErase();

@@ -3,8 +3,10 @@
 #include <iconv.h>
 #include <langinfo.h>
 #include <locale.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
@@ -104,9 +106,31 @@ bool convert(iconv_t toLocale, const char* text, size_t n, FILE* stream) {
   }
 }
 
+// The progress line: a carriage return, the text and erase-in-line
+// (ESC [ K), which every terminal but a dumb one knows; a terminal that
+// names no type counts as dumb.
+bool lineWanted = false;
+bool lineShown = false;
+bool stdoutOnScreen = false;
+
+bool knownTerminal() {
+  const char* type = std::getenv("TERM");
+  return type && *type && std::strcmp(type, "dumb") != 0;
+}
+
+// Before a text that lands on the screen: the line goes, and the text
+// waiting for standard output comes first.
+void makeRoom(FILE* stream) {
+  if (!lineShown || (stream != stderr && !stdoutOnScreen)) return;
+  progressErase();
+  std::fflush(stdout);
+}
+
 }  // namespace
 
 void terminalSetUp() {
+  lineWanted = isatty(STDERR_FILENO) && knownTerminal();
+  stdoutOnScreen = isatty(STDOUT_FILENO);
   Charset charset;
   localeCharset(charset);
   if (!toConvert(charset)) return;
@@ -116,6 +140,7 @@ void terminalSetUp() {
 }
 
 void textWrite(FILE* stream, const char* text, size_t n) {
+  makeRoom(stream);
   for (const Terminal& terminal : terminals) {
     if (terminal.stream != stream || terminal.toLocale == kNoConversion) continue;
     // Tried whole first, so that a text the character set cannot hold goes
@@ -129,4 +154,35 @@ void textWrite(FILE* stream, const char* text, size_t n) {
   std::fwrite(text, 1, n, stream);
 }
 
-void nameWrite(FILE* stream, const char* name) { std::fputs(name, stream); }
+void nameWrite(FILE* stream, const char* name) {
+  makeRoom(stream);
+  std::fputs(name, stream);
+}
+
+bool progressAvailable() { return lineWanted; }
+
+int progressWidth() {
+  struct winsize size {};
+  return ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
+}
+
+void progressDraw(const char* text, size_t n) {
+  if (!lineWanted) return;
+  if (n == 0) {
+    progressErase();
+    return;
+  }
+  char line[256];  // one write: the line never shows half drawn
+  n = std::min(n, sizeof line - 4);
+  line[0] = '\r';
+  std::memcpy(line + 1, text, n);
+  std::memcpy(line + 1 + n, "\x1b[K", 3);
+  std::fwrite(line, 1, n + 4, stderr);
+  lineShown = true;
+}
+
+void progressErase() {
+  if (!lineShown) return;
+  std::fputs("\r\x1b[K", stderr);
+  lineShown = false;
+}

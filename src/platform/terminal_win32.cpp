@@ -40,6 +40,40 @@ void writeConsole(FILE* stream, HANDLE console, const wchar_t* text, size_t n) {
   }
 }
 
+// The progress line, on standard error's console: a carriage return, the
+// text and erase-in-line (ESC [ K) where the console takes escape
+// sequences, and on an older one spaces over what the line held before.
+bool escapes = false;
+size_t lineShown = 0;  // characters
+
+// Writes a carriage return, the text and whatever clears the rest of the
+// line, in one call.
+void drawLine(const char* text, size_t n) {
+  wchar_t line[300];
+  n = std::min(n, size_t{100});
+  size_t length = 0;
+  line[length++] = L'\r';
+  for (size_t i = 0; i < n; ++i) line[length++] = static_cast<unsigned char>(text[i]);
+  if (escapes) {
+    for (const wchar_t c : {L'\x1b', L'[', L'K'}) line[length++] = c;
+  } else if (lineShown > n) {
+    for (size_t i = n; i < lineShown; ++i) line[length++] = L' ';
+    line[length++] = L'\r';
+    for (size_t i = 0; i < n; ++i) line[length++] = static_cast<unsigned char>(text[i]);
+  }
+  DWORD written = 0;
+  WriteConsoleW(consoles[1].handle, line, static_cast<DWORD>(length), &written, nullptr);
+  lineShown = n;
+}
+
+// Before a text that lands on the screen: the line goes, and the text
+// waiting for standard output comes first.
+void makeRoom(FILE* stream) {
+  if (lineShown == 0 || (stream != stderr && !consoles[0].handle)) return;
+  progressErase();
+  std::fflush(stdout);
+}
+
 }  // namespace
 
 void terminalSetUp() {
@@ -48,11 +82,13 @@ void terminalSetUp() {
     DWORD mode = 0;
     if (handle != INVALID_HANDLE_VALUE && handle && GetConsoleMode(handle, &mode)) {
       console.handle = handle;
+      if (console.stream == stderr) escapes = (mode & ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
     }
   }
 }
 
 void textWrite(FILE* stream, const char* text, size_t n) {
+  makeRoom(stream);
   HANDLE console = consoleOf(stream);
   if (!console) {
     std::fwrite(text, 1, n, stream);
@@ -75,6 +111,7 @@ void textWrite(FILE* stream, const char* text, size_t n) {
 }
 
 void nameWrite(FILE* stream, const char* name) {
+  makeRoom(stream);
   wchar_t wide[kWideRoom];
   const long units = wideFromWtf8(name, wide, kWideRoom);
   if (units < 0) return;  // no name of the system's
@@ -87,4 +124,25 @@ void nameWrite(FILE* stream, const char* name) {
   char ansi[3 * kWideRoom];
   const int n = WideCharToMultiByte(CP_ACP, 0, wide, units, ansi, sizeof ansi, nullptr, nullptr);
   std::fwrite(ansi, 1, static_cast<size_t>(n), stream);
+}
+
+bool progressAvailable() { return consoles[1].handle != nullptr; }
+
+int progressWidth() {
+  CONSOLE_SCREEN_BUFFER_INFO info;
+  if (!consoles[1].handle || !GetConsoleScreenBufferInfo(consoles[1].handle, &info)) return 0;
+  return info.srWindow.Right - info.srWindow.Left + 1;
+}
+
+void progressDraw(const char* text, size_t n) {
+  if (!consoles[1].handle) return;
+  if (n == 0) {
+    progressErase();
+    return;
+  }
+  drawLine(text, n);
+}
+
+void progressErase() {
+  if (lineShown > 0) drawLine("", 0);
 }

@@ -170,6 +170,7 @@ bool WavReader::walkChunks() {
   Walk walk{*ops_, file_, ops_->size(file_), memoryBytes(kAheadSize), 0, 0, 0};
   Chunk riff{};
   if (walk.size < 0 || !walk.ahead || findRiffWave(walk, &riff) != Step::found) return false;
+  fileEnd_ = walk.size;
   Chunk child{};
   int64_t at = riff.dataOffset + 4;  // after the form type
   Step step;

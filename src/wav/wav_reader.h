@@ -38,6 +38,8 @@ class WavReader {
   uint32_t dataSize() const { return file_ ? dataSize_ : 0; }
   uint16_t blockAlign() const;
   uint32_t sampleCount() const { return file_ ? sampleCount_ : 0; }
+  // The bytes from the data's start to the end of the file as it was opened.
+  int64_t bytesToEnd() const { return file_ ? fileEnd_ - dataOffset_ : 0; }
 
  private:
   bool walkChunks();
@@ -47,6 +49,7 @@ class WavReader {
   Owned<uint8_t> format_;
   uint32_t formatBlockSize_ = 0;
   int64_t dataOffset_ = 0;
+  int64_t fileEnd_ = 0;
   uint32_t dataSize_ = 0;
   uint32_t sampleCount_ = 0;
 };

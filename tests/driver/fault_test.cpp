@@ -195,6 +195,9 @@ TEST(Faults, ShortAndInterruptedReadsAndWritesAreContinued) {
       // chunk walk reads the first 64 KiB ahead; this lies past them.)
       {"SARVIK_ENDS_AT=" + std::to_string(44 + 6144 * 11 + 2) + "," +
        std::to_string(44 + 6144 * 11 + 12)},
+      // A run that "lasts" a second a block: its progress line never
+      // reaches a file.
+      {"SARVIK_CLOCK_STEP=1000"},
   };
   for (const auto& fault : faults) {
     Extraction e = extract(SARVIK_FAULTY, wav, fault);

@@ -17,12 +17,16 @@
 //                             offset N sends the process SARVIK_SIGNAL
 //                             (default SIGINT), once for each offset listed
 //   SARVIK_FAIL_ALLOCATION=N  the program's N-th block (from 1) cannot be had
+// and the clock:
+//   SARVIK_CLOCK_STEP=N       the clock starts at 0 and moves on N ms at each
+//                             reading, so that a run "lasts" without waiting
 #include <signal.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <vector>
 
+#include "platform/clock.h"
 #include "platform/file_io.h"
 #include "platform/memory.h"
 
@@ -57,6 +61,7 @@ struct Settings {
   std::vector<long long> signalAt = list("SARVIK_SIGNAL_AT");
   long long signal = setting("SARVIK_SIGNAL");
   long long failAllocation = setting("SARVIK_FAIL_ALLOCATION");
+  long long clockStep = setting("SARVIK_CLOCK_STEP");
 };
 const Settings& settings() {
   static const Settings s;
@@ -152,10 +157,16 @@ void* allocate(size_t n) {
   return ++allocations == settings().failAllocation ? nullptr : std::calloc(1, n);
 }
 
+int64_t steppedClock() {
+  static int64_t now = 0;
+  return settings().clockStep < 0 ? systemClock() : now += settings().clockStep;
+}
+
 const FileOps kFaultyFileOps = {openRead, create,      readSome, writeSome,
                                 seek,     system.size, close,    system.sameFile};
 
 }  // namespace
 
 // Before main: every file the program opens goes through the faults.
-extern const bool faultsInstalled = (fileOps = &kFaultyFileOps, memorySource = allocate, true);
+extern const bool faultsInstalled =
+    (fileOps = &kFaultyFileOps, memorySource = allocate, clockSource = steppedClock, true);

@@ -1,11 +1,14 @@
 // Messages on a terminal read in the character set of the user's locale;
-// files and pipes (every other test) get the Shift_JIS bytes as always.
+// files and pipes (every other test) get the Shift_JIS bytes as always. A
+// long run shows a progress line on a terminal, and the screen ends as
+// without it.
 #include <gtest/gtest.h>
 #include <iconv.h>
 #include <langinfo.h>
 #include <locale.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "test_support.h"
@@ -104,6 +107,109 @@ TEST(Terminal, MessagesReadInTheLocalesCharacterSet) {
     EXPECT_EQ(wrong.err,
               shown("引数が不正です。\nusage: ") + program + " [input file] [output file]\n")
         << what;
+  }
+}
+
+// What a terminal shows of the bytes: a carriage return goes to the start of
+// the row, a line feed to the start of the next (as the terminal's line
+// discipline makes it), ESC [ K erases the rest of the row, and every other
+// byte takes a column.
+std::vector<std::string> screen(const std::string& bytes) {
+  std::vector<std::string> rows(1);
+  size_t column = 0;
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    std::string& row = rows.back();
+    if (bytes[i] == '\r') {
+      column = 0;
+    } else if (bytes[i] == '\n') {
+      rows.emplace_back();
+      column = 0;
+    } else if (bytes.compare(i, 3, "\x1b[K") == 0) {
+      row.resize(std::min(row.size(), column));
+      i += 2;
+    } else {
+      if (column >= row.size()) row.resize(column + 1, ' ');
+      row[column++] = bytes[i];
+    }
+  }
+  return rows;
+}
+
+// The progress lines drawn: each text between a carriage return and ESC [ K.
+std::vector<std::string> drawnLines(const std::string& bytes) {
+  std::vector<std::string> lines;
+  for (size_t at = bytes.find('\r'); at != std::string::npos; at = bytes.find('\r', at + 1)) {
+    const size_t end = bytes.find("\x1b[K", at);
+    if (end > at + 1 && end != std::string::npos && bytes.find_first_of("\r\n", at + 1) > end) {
+      lines.push_back(bytes.substr(at + 1, end - at - 1));
+    }
+  }
+  return lines;
+}
+
+// A run of 8 MiB that "lasts" 10 seconds on the stepped clock, with reports
+// before, between and after the lines; finished, or failed by a read or a
+// write error part-way.
+TEST(Terminal, ProgressLineLeavesTheScreenAsWithoutIt) {
+  Bytes data(1 << 20, '\0');
+  for (uint32_t i = 0; i < 10; ++i) data += ac3Burst(noise(768, i)) + Bytes(6144 - 16 - 768, '\0');
+  data.resize(3 << 20, '\0');
+  data += burst(0x0003, 32, Bytes(4, '\0'));  // a pause: its report flushes the writes
+  data.resize(5 << 20, '\0');
+  for (uint32_t i = 0; i < 10; ++i) data += ac3Burst(noise(768, i)) + Bytes(6144 - 16 - 768, '\0');
+  data.resize(8 << 20, '\0');
+  const TempDir dir;
+  writeFile(dir / "in.wav", pcmWav(data));
+
+  for (const std::string program : {SARVIK_FAULTY, SARVIKD_FAULTY}) {
+    for (const std::string& fault :
+         {std::string("SARVIK_NO_FAULT="), "SARVIK_FAIL_READ_AT=" + std::to_string(44 + (6 << 20)),
+          std::string("SARVIK_FAIL_WRITE_AT=5000")}) {
+      const std::vector<std::string> args = {program, dir / "in.wav", dir / "out"};
+      RunOptions options;
+      options.env = {fault, "SARVIK_CLOCK_STEP=300", "LC_ALL=C", "TERM=xterm"};
+      options.errToOut = true;
+      // Both streams in one file: nothing drawn.
+      const Outcome plain = runProgram(program, args, options);
+      EXPECT_EQ(plain.status, fault == "SARVIK_NO_FAULT=" ? 0 : 1) << program << fault;
+      EXPECT_EQ(plain.out.find_first_of("\r\x1b"), std::string::npos) << program << fault;
+
+      const struct {
+        int columns;
+        const char* term;
+        int terminal;  // 2: both streams; 1: standard output, standard error to a file
+        bool drawn;
+      } ways[] = {
+          {60, "xterm", 2, true},  {0, "xterm", 2, true}, {60, "dumb", 2, false},
+          {60, "", 2, false},  // a terminal that names no type counts as dumb
+          {60, "xterm", 1, false},
+      };
+      for (const auto& way : ways) {
+        const std::string what = program + " " + fault + " " + std::to_string(way.columns) + " " +
+                                 way.term + " " + std::to_string(way.terminal);
+        options.env.back() = std::string("TERM=") + way.term;
+        options.terminal = way.terminal;
+        options.errToOut = way.terminal == 2;
+        options.columns = way.columns;
+        const Outcome run = runProgram(program, args, options);
+        const std::string shown = way.terminal == 2 ? run.err : run.out + run.err;
+        EXPECT_EQ(run.status, plain.status) << what;
+        EXPECT_EQ(screen(shown), screen(plain.out)) << what;
+        const std::vector<std::string> lines = drawnLines(shown);
+        if (!way.drawn) {
+          EXPECT_EQ(shown, plain.out) << what;
+          continue;
+        }
+        EXPECT_FALSE(lines.empty()) << what;
+        if (plain.status == 0 && !lines.empty()) {
+          EXPECT_EQ(lines.back().rfind("8.0 MiB / 8.0 MiB  100%  ", 0), 0u) << what;
+        }
+        for (const std::string& line : lines) {
+          EXPECT_LE(line.size(), size_t(way.columns > 0 ? way.columns - 1 : 79)) << what;
+          EXPECT_NE(line.find("MiB/s"), std::string::npos) << what << ": " << line;
+        }
+      }
+    }
   }
 }
 

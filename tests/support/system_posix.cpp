@@ -1,6 +1,7 @@
 // The test helpers that differ by platform, over POSIX.
 #include <fcntl.h>
 #include <iconv.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -71,6 +72,9 @@ Outcome runProgram(const std::string& program, const std::vector<std::string>& a
     tcgetattr(slave, &raw);
     cfmakeraw(&raw);
     tcsetattr(slave, TCSANOW, &raw);
+    struct winsize size {};
+    size.ws_col = static_cast<unsigned short>(options.columns);
+    ioctl(slave, TIOCSWINSZ, &size);
   }
   pid_t pid = fork();
   if (pid == 0) {
@@ -79,6 +83,7 @@ Outcome runProgram(const std::string& program, const std::vector<std::string>& a
     dup2(out, 1);
     dup2(err, 2);
     if (options.terminal) dup2(slave, options.terminal);
+    if (options.terminal && options.errToOut) dup2(slave, 3 - options.terminal);
     if (options.uid != -1 && (setgid(gid_t(options.uid)) != 0 || setuid(uid_t(options.uid)) != 0)) {
       _exit(126);
     }

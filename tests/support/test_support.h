@@ -98,8 +98,10 @@ struct RunOptions {
   bool errToOut = false;         // standard error into the same file as standard output
   int timeoutSeconds = 120;      // then the program is killed: a hang fails, not the suite
   // POSIX: this standard stream (1 or 2) is a pseudo-terminal that passes the
-  // bytes as they are written; they come back in out or err.
+  // bytes as they are written; they come back in out or err. With errToOut,
+  // both streams are that terminal.
   int terminal = 0;
+  int columns = 0;  // the terminal's width; 0: unknown
 };
 // The environment inherited, each NAME=value of added in place of NAME's.
 std::vector<std::string> environmentWith(const std::vector<std::string>& inherited,

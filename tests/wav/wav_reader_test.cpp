@@ -83,6 +83,7 @@ TEST(WavReaderOpen, BytesAfterTheRiffChunk) {
   const Bytes tag = "TAG" + Bytes(125, 'x');
   WavReader reader;
   ASSERT_EQ(openBytes(reader, riffWave(kFmt + chunk("data", "abcd")) + tag), 1);
+  EXPECT_EQ(reader.bytesToEnd(), int64_t(4 + tag.size()));
   ASSERT_EQ(reader.seekData(0), 1);
   EXPECT_EQ(readAll(reader), "abcd" + tag);
 }
@@ -93,6 +94,7 @@ TEST(WavReaderOpen, TakesTheFirstNonEmptyDataChunk) {
                                        chunk("data", "zz"))),
             1);
   EXPECT_EQ(reader.dataSize(), 5u);
+  EXPECT_EQ(reader.bytesToEnd(), 16);
   ASSERT_EQ(reader.seekData(1), 1);
   // Reads run on past the data chunk: its pad byte, then the next chunk.
   EXPECT_EQ(readAll(reader), Bytes("2345\0data\2\0\0\0zz", 15));
@@ -119,6 +121,7 @@ TEST(WavReaderOpen, ReadsComeFromTheFileAsItIsNow) {
   WavReader reader;
   ASSERT_EQ(reader.open((dir / "in.wav").c_str()), 1);
   std::filesystem::resize_file(dir / "in.wav", file.size() - 5);
+  EXPECT_EQ(reader.bytesToEnd(), 8);  // as the file was opened
   ASSERT_EQ(reader.seekData(0), 1);
   EXPECT_EQ(readAll(reader), "abc");
 }
