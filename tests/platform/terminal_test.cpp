@@ -162,16 +162,19 @@ TEST(Terminal, ProgressLineLeavesTheScreenAsWithoutIt) {
   writeFile(dir / "in.wav", pcmWav(data));
 
   for (const std::string program : {SARVIK_FAULTY, SARVIKD_FAULTY}) {
-    for (const std::string& fault :
-         {std::string("SARVIK_NO_FAULT="), "SARVIK_FAIL_READ_AT=" + std::to_string(44 + (6 << 20)),
-          std::string("SARVIK_FAIL_WRITE_AT=5000")}) {
+    // A finished, a failed and an interrupted run.
+    const std::string at = std::to_string(44 + (6 << 20));
+    for (const auto& [fault, status] : {std::pair{std::string("SARVIK_NO_FAULT="), 0},
+                                        {"SARVIK_FAIL_READ_AT=" + at, 1},
+                                        {std::string("SARVIK_FAIL_WRITE_AT=5000"), 1},
+                                        {"SARVIK_SIGNAL_AT=" + at, -1}}) {
       const std::vector<std::string> args = {program, dir / "in.wav", dir / "out"};
       RunOptions options;
       options.env = {fault, "SARVIK_CLOCK_STEP=300", "LC_ALL=C", "TERM=xterm"};
       options.errToOut = true;
       // Both streams in one file: nothing drawn.
       const Outcome plain = runProgram(program, args, options);
-      EXPECT_EQ(plain.status, fault == "SARVIK_NO_FAULT=" ? 0 : 1) << program << fault;
+      EXPECT_EQ(plain.status, status) << program << fault;
       EXPECT_EQ(plain.out.find_first_of("\r\x1b"), std::string::npos) << program << fault;
 
       const struct {
