@@ -207,6 +207,12 @@ bool onPath(const char* name) {
 
 int main(int argc, char** argv) {
   const uint64_t mib = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 1024;
+  // The RIFF and data sizes are 32-bit fields: a larger input would claim a
+  // wrapped size, which other programs may read on past its end for ever.
+  if (mib == 0 || mib > 4095) {
+    std::fprintf(stderr, "an input holds 1 to 4095 MiB\n");
+    return 2;
+  }
   const int rounds = argc > 2 ? std::atoi(argv[2]) : 5;
   const std::string dir = argc > 3 ? argv[3] : "/tmp";
   const std::string kinds = argc > 4 ? argv[4] : "abcde";
