@@ -108,29 +108,6 @@ std::vector<Case> cases() {
                    dataType("MPEG-2 AAC") + summary(9, 32),
                eight});
 
-  // Every data type's label; the bits of Pc above the type are ignored.
-  const char* const labels[32] = {"Null burst",
-                                  "Dolby Digital (AC-3)",
-                                  "タイムスタンプ",
-                                  "ポーズ",
-                                  "MPEG-1 Audio Layer-1",
-                                  "MPEG-1 Audio Layer-2",
-                                  "MPEG-1 Audio Layer-3 ?",
-                                  "MPEG-2 AAC",
-                                  "MPEG-1 Audio Layer-1 low frequency",
-                                  "MPEG-2 Audio",
-                                  "不明",
-                                  "dts-1 (512-sample bursts)",
-                                  "dts-2 (1024-sample bursts)",
-                                  "dts-3 (2048-sample bursts)"};
-  for (uint16_t type = 0; type < 32; ++type) {
-    const std::string label = dataType(labels[type] ? labels[type] : "不明");
-    const bool isPause = type == 3;
-    c.push_back({"a data type", burst(uint16_t(0xE0 | type | 0x1200), 16, "ab"), false,
-                 found(1, 0) + label + summary(isPause ? 0 : 1, isPause ? 0 : 2),
-                 isPause ? "" : "ba"});
-  }
-
   // 1536 payload bytes, 1001 of them in the first block: 1000 written, one
   // held back as the first byte of a cut word.
   const size_t splitAt = kBlock - 16 - 1001;
