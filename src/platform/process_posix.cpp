@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 
 #include "platform/process.h"
@@ -10,7 +11,11 @@
 namespace {
 
 const int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP};
-volatile sig_atomic_t interrupt = 0;  // the signal that came, or 0
+bool noted[3] = {};  // which of them the handler takes: not those ignored at the start
+// The signal that came, or 0. Lock-free, so that the handler may set it from
+// any thread.
+std::atomic<int> interrupt{0};
+static_assert(std::atomic<int>::is_always_lock_free, "set in a signal handler");
 
 void setAction(int signal, void (*handler)(int)) {
   struct sigaction action = {};
@@ -24,7 +29,9 @@ void setAction(int signal, void (*handler)(int)) {
 
 void note(int signal) {
   interrupt = signal;
-  for (int other : kInterrupts) setAction(other, SIG_DFL);
+  for (int i = 0; i < 3; ++i) {
+    if (noted[i]) setAction(kInterrupts[i], SIG_DFL);
+  }
 }
 
 }  // namespace
@@ -38,11 +45,10 @@ void prepareProcess() {
   }
   ::signal(SIGPIPE, SIG_IGN);
   ::signal(SIGXFSZ, SIG_IGN);
-  for (int signal : kInterrupts) {
+  for (int i = 0; i < 3; ++i) {
     struct sigaction before;
-    if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler != SIG_IGN) {
-      setAction(signal, note);
-    }
+    noted[i] = sigaction(kInterrupts[i], nullptr, &before) == 0 && before.sa_handler != SIG_IGN;
+    if (noted[i]) setAction(kInterrupts[i], note);
   }
 }
 

@@ -3,6 +3,7 @@
 // quits, resource limits. A clear message or a complete run, never a hang, a
 // silent death or a destroyed file.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -118,6 +119,23 @@ TEST(Surroundings, LittleMemoryOrStack) {
   Outcome smallStack = shell("ulimit -s 256; \"$0\" \"$1\" \"$2\"", SARVIK, dir);
   EXPECT_EQ(smallStack.status, 0);
   EXPECT_EQ(readFile(dir / "o"), expected);
+}
+
+// A hangup ignored when the program starts (nohup) stays ignored, also
+// after an interrupt has come.
+TEST(Surroundings, AnIgnoredHangupStaysIgnored) {
+  const Capture& c = many();
+  const TempDir dir;
+  writeFile(dir / "in.wav", c.wav);
+  // A hangup and two go unnoticed. After an interrupt, a hangup does not end
+  // the run at once: the interrupt does, before the output is created, which
+  // the runs before have left complete.
+  for (const auto& [signals, endedBy] : {std::pair{"1", 0}, {"1,1", 0}, {"2,1", SIGINT}}) {
+    const std::string sent = std::string("SARVIK_SIGNAL_AT=100,100 SARVIK_SIGNAL=") + signals;
+    Outcome run = shell("trap '' HUP; " + sent + " exec \"$0\" \"$1\" \"$2\"", SARVIK_FAULTY, dir);
+    EXPECT_EQ(run.signal, endedBy) << signals;
+    EXPECT_EQ(readFile(dir / "o"), c.output) << signals;
+  }
 }
 
 // The output is created with mode 0666 less the umask.

@@ -14,8 +14,10 @@
 //   SARVIK_WRITE_NO_PROGRESS=1  writes accept nothing
 //   SARVIK_FAIL_CLOSE=1       closing the output fails
 //   SARVIK_SIGNAL_AT=N,M,...  POSIX: a read of the input that reaches file
-//                             offset N sends the process SARVIK_SIGNAL
-//                             (default SIGINT), once for each offset listed
+//                             offset N sends the process a signal, once for
+//                             each offset listed: the one in the same place
+//                             of SARVIK_SIGNAL=S,T,... (its last for those
+//                             after; SIGINT where it is not set)
 //   SARVIK_FAIL_ALLOCATION=N  the program's N-th block (from 1) cannot be had
 // and the clock:
 //   SARVIK_CLOCK_STEP=N       the clock starts at 0 and moves on N ms at each
@@ -59,7 +61,7 @@ struct Settings {
   long long writeNoProgress = setting("SARVIK_WRITE_NO_PROGRESS");
   long long failClose = setting("SARVIK_FAIL_CLOSE");
   std::vector<long long> signalAt = list("SARVIK_SIGNAL_AT");
-  long long signal = setting("SARVIK_SIGNAL");
+  std::vector<long long> signals = list("SARVIK_SIGNAL");
   long long failAllocation = setting("SARVIK_FAIL_ALLOCATION");
   long long clockStep = setting("SARVIK_CLOCK_STEP");
 };
@@ -123,7 +125,8 @@ long readSome(SystemFile* file, void* buffer, uint32_t n) {
   for (const std::vector<long long>& at = settings().signalAt;
        signalsSent < at.size() && inputPos >= at[signalsSent]; ++signalsSent) {
 #ifndef _WIN32
-    ::raise(settings().signal > 0 ? int(settings().signal) : SIGINT);
+    const std::vector<long long>& signals = settings().signals;
+    ::raise(signals.empty() ? SIGINT : int(signals[std::min(signalsSent, signals.size() - 1)]));
 #endif
   }
   return got;
