@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <memory>
 
 #include "platform/memory.h"
 #include "wav/wav_reader.h"

@@ -8,7 +8,6 @@
 #include <pthread.h>
 
 #include <cstdint>
-#include <memory>
 
 #include "burst/burst_extractor.h"
 #include "platform/file_io.h"
