@@ -163,7 +163,7 @@ Failure run(const char* inputPath, const char* outputPath) {
   return extractTo(*reader, inputPath, outputPath);
 }
 
-// The program, over its arguments: narrow strings, UTF-8 on Windows.
+// The program, over its arguments: narrow strings, WTF-8 on Windows.
 int sarvik(int argc, char** argv) {
   prepareProcess();
   terminalSetUp();
