@@ -5,13 +5,15 @@
 
 #include <atomic>
 #include <cerrno>
+#include <iterator>
 
 #include "platform/process.h"
 
 namespace {
 
 const int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP};
-bool noted[3] = {};  // which of them the handler takes: not those ignored at the start
+bool noted[std::size(kInterrupts)] =
+    {};  // which of them the handler takes: not those ignored at the start
 // The signal that came, or 0. Lock-free, so that the handler may set it from
 // any thread.
 std::atomic<int> interrupt{0};
@@ -29,7 +31,7 @@ void setAction(int signal, void (*handler)(int)) {
 
 void note(int signal) {
   interrupt = signal;
-  for (int i = 0; i < 3; ++i) {
+  for (size_t i = 0; i < std::size(kInterrupts); ++i) {
     if (noted[i]) setAction(kInterrupts[i], SIG_DFL);
   }
 }
@@ -45,7 +47,7 @@ void prepareProcess() {
   }
   ::signal(SIGPIPE, SIG_IGN);
   ::signal(SIGXFSZ, SIG_IGN);
-  for (int i = 0; i < 3; ++i) {
+  for (size_t i = 0; i < std::size(kInterrupts); ++i) {
     struct sigaction before;
     noted[i] = sigaction(kInterrupts[i], nullptr, &before) == 0 && before.sa_handler != SIG_IGN;
     if (noted[i]) setAction(kInterrupts[i], note);

@@ -168,17 +168,13 @@ int progressWidth() {
 
 void progressDraw(const char* text, size_t n) {
   if (!lineWanted) return;
-  if (n == 0) {
-    progressErase();
-    return;
-  }
   char line[256];  // one write: the line never shows half drawn
   n = std::min(n, sizeof line - 4);
   line[0] = '\r';
   std::memcpy(line + 1, text, n);
   std::memcpy(line + 1 + n, "\x1b[K", 3);
   std::fwrite(line, 1, n + 4, stderr);
-  lineShown = true;
+  lineShown = n > 0;
 }
 
 void progressErase() {

@@ -135,12 +135,7 @@ int progressWidth() {
 }
 
 void progressDraw(const char* text, size_t n) {
-  if (!consoles[1].handle) return;
-  if (n == 0) {
-    progressErase();
-    return;
-  }
-  drawLine(text, n);
+  if (consoles[1].handle) drawLine(text, n);
 }
 
 void progressErase() {

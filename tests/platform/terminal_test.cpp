@@ -3,7 +3,6 @@
 // long run shows a progress line on a terminal, and the screen ends as
 // without it.
 #include <gtest/gtest.h>
-#include <iconv.h>
 #include <langinfo.h>
 #include <locale.h>
 #include <sys/stat.h>
@@ -16,21 +15,6 @@
 using namespace testsupport;
 
 namespace {
-
-// The UTF-8 text in charset; in Shift_JIS when charset is empty.
-std::string shownIn(const char* charset, const std::string& utf8) {
-  if (!*charset) return sjis(utf8);
-  const iconv_t cd = iconv_open(charset, "UTF-8");
-  std::string out(4 * utf8.size(), '\0');
-  char* in = const_cast<char*>(utf8.data());
-  size_t inLeft = utf8.size();
-  char* to = &out[0];
-  size_t toLeft = out.size();
-  EXPECT_NE(iconv(cd, &in, &inLeft, &to, &toLeft), static_cast<size_t>(-1)) << charset;
-  iconv_close(cd);
-  out.resize(out.size() - toLeft);
-  return out;
-}
 
 // The C library's character set of the locale name, or "" where the system
 // lacks that locale.
@@ -90,7 +74,9 @@ TEST(Terminal, MessagesReadInTheLocalesCharacterSet) {
     RunOptions options;
     options.env = {"LC_ALL=" + row.locale[0], "LC_CTYPE=" + row.locale[1], "LANG=" + row.locale[2],
                    failRead};
-    auto shown = [&](const std::string& text) { return shownIn(row.charset, text); };
+    auto shown = [&](const std::string& text) {
+      return encoded(*row.charset ? row.charset : "CP932", text);
+    };
     const std::string what = row.locale[0] + "," + row.locale[1] + "," + row.locale[2];
 
     // Each stream decides for itself: the other one, a file, keeps the bytes.

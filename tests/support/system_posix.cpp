@@ -15,10 +15,10 @@ extern char** environ;
 
 namespace testsupport {
 
-std::string sjis(const std::string& utf8) {
-  iconv_t cd = iconv_open("CP932", "UTF-8");
-  if (cd == iconv_t(-1)) throw std::runtime_error("iconv_open CP932");
-  std::string out(utf8.size() * 2 + 4, '\0');
+std::string encoded(const char* charset, const std::string& utf8) {
+  iconv_t cd = iconv_open(charset, "UTF-8");
+  if (cd == iconv_t(-1)) throw std::runtime_error(std::string("iconv_open ") + charset);
+  std::string out(utf8.size() * 4 + 4, '\0');
   char* in = const_cast<char*>(utf8.data());
   size_t inLeft = utf8.size();
   char* o = out.data();
@@ -29,6 +29,8 @@ std::string sjis(const std::string& utf8) {
   out.resize(out.size() - outLeft);
   return out;
 }
+
+std::string sjis(const std::string& utf8) { return encoded("CP932", utf8); }
 
 std::string ansi(const std::string& utf8) { return utf8; }
 

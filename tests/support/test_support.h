@@ -47,6 +47,10 @@ Bytes ac3Burst(const Bytes& payload);
 
 // The UTF-8 text converted to Shift_JIS (CP932).
 std::string sjis(const std::string& utf8);
+#ifndef _WIN32
+// The UTF-8 text in the character set that iconv calls charset.
+std::string encoded(const char* charset, const std::string& utf8);
+#endif
 // A name as the programs write it to a file or a pipe (the usage's program
 // name): in the ANSI code page on Windows, as it is elsewhere.
 std::string ansi(const std::string& utf8);
