@@ -12,8 +12,8 @@
 namespace {
 
 const int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP};
-bool noted[std::size(kInterrupts)] =
-    {};  // which of them the handler takes: not those ignored at the start
+// Which of them the handler takes: not those ignored at the start.
+bool noted[std::size(kInterrupts)] = {};
 // The signal that came, or 0. Lock-free, so that the handler may set it from
 // any thread.
 std::atomic<int> interrupt{0};

@@ -178,7 +178,5 @@ void progressDraw(const char* text, size_t n) {
 }
 
 void progressErase() {
-  if (!lineShown) return;
-  std::fputs("\r\x1b[K", stderr);
-  lineShown = false;
+  if (lineShown) progressDraw("", 0);
 }
