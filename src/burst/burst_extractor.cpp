@@ -145,8 +145,9 @@ ReaderSource::ReaderSource(WavReader& reader, int32_t largestWanted)
   target_ = reinterpret_cast<uint8_t*>(room + (64 - room % 64) % 64);
 }
 
+bool ReaderSource::stopped() const { return interruptCame(); }
+
 int32_t ReaderSource::next(int32_t wanted, const uint8_t** at) {
-  if (interruptCame()) return kStopped;
   // The 16 bytes delivered last (fewer at the start) move to just before
   // the read.
   std::memmove(target_ - kBurstHeaderSize, target_ + delivered_ - kBurstHeaderSize,
@@ -196,16 +197,23 @@ ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputSink& 
     return true;
   };
 
+  // Ends the loop with what the output was handed written: a write that
+  // failed before comes first.
+  auto finish = [&](ExtractResult result) {
+    return output.flush() ? result : ExtractResult::writeFailed;
+  };
+
   for (;;) {
+    // Once the source is stopped, no read is traced or made.
+    if (source.stopped()) return finish(ExtractResult::stopped);
     const int32_t wanted = blockSize - carry;
     if (kDiagnostic && !say(report::kTraceRead, wanted)) return ExtractResult::writeFailed;
     const uint8_t* fresh = nullptr;
     const int32_t got = source.next(wanted, &fresh);
-    // A write that failed before the read comes first.
-    if (got < 0) {
-      if (!output.flush()) return ExtractResult::writeFailed;
-      return got == kStopped ? ExtractResult::stopped : ExtractResult::readFailed;
-    }
+    // Stopped during the read: a block that came is still scanned, but the
+    // end or an error is not reported.
+    if (got <= 0 && source.stopped()) return finish(ExtractResult::stopped);
+    if (got < 0) return finish(ExtractResult::readFailed);
     if (got == 0) {
       return say(report::kSummary, burstCount, bytesWritten) ? ExtractResult::ended
                                                              : ExtractResult::writeFailed;

@@ -15,33 +15,32 @@ constexpr int32_t kBlockSize = 0x40000;
 // The largest payload: the largest length code, 65,535 bits, in bytes.
 constexpr uint32_t kLargestPayload = 0xFFFF >> 3;
 
-// What a source gives instead of a block when the run is to stop where it
-// is: an interrupt came.
-constexpr int32_t kStopped = -2;
-
 // Where the loop's blocks come from.
 class BlockSource {
  public:
   virtual ~BlockSource() = default;
   // Delivers up to wanted new bytes of the stream and points *at to them:
-  // their count, 0 at the end, -1 on an error, or kStopped. The last 16
-  // bytes delivered before (fewer at the start) lie just before *at, so that
-  // a block can begin with bytes carried from the one before without
-  // copying them.
+  // their count, 0 at the end, -1 on an error. The last 16 bytes delivered
+  // before (fewer at the start) lie just before *at, so that a block can
+  // begin with bytes carried from the one before without copying them.
   virtual int32_t next(int32_t wanted, const uint8_t** at) = 0;
+  // True once the run is to stop where it is (an interrupt came): no block
+  // is asked for after that.
+  virtual bool stopped() const { return false; }
 };
 
 // The programs' source: one read per block into one buffer, allocated once,
 // where the block is scanned; the 16 bytes delivered before are moved to
 // just before it. A buffer of one block stays in the processor's cache
 // while it is scanned, which makes this faster than larger reads. Once an
-// interrupt has come, it gives kStopped.
+// interrupt has come, it is stopped.
 class ReaderSource final : public BlockSource {
  public:
   ReaderSource(WavReader& reader, int32_t largestWanted);
   // False when the buffer could not be had.
   bool allocated() const { return buffer_ != nullptr; }
   int32_t next(int32_t wanted, const uint8_t** at) override;
+  bool stopped() const override;
 
  private:
   WavReader& reader_;
@@ -79,7 +78,9 @@ enum class HeaderSearch { widest, narrow };
 // Each report line first flushes the output, so that the report never runs
 // ahead of the writes and a failed write ends the loop before the next line.
 // ended: the data ran out and the summary was printed. stopped: the source
-// gave kStopped, and nothing more was printed. readFailed, writeFailed: the
+// was stopped, before a block was asked for or when the block asked for
+// gave the end or an error; nothing more was traced or printed, and the
+// block in whose reading the stop came, if it gave bytes, was scanned. readFailed, writeFailed: the
 // loop stopped at once; a read error after a failed write is the write
 // failure. Except after writeFailed, every byte handed to the output has been
 // written. The diagnostic variant also traces every read, header and write,

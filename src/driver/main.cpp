@@ -114,6 +114,7 @@ class ProgressSource final : public BlockSource {
     }
     return got;
   }
+  bool stopped() const override { return source_.stopped(); }
 
  private:
   BlockSource& source_;
@@ -175,15 +176,17 @@ int sarvik(int argc, char** argv) {
   }
   Failure failure = run(argv[1], argv[2]);
   progressErase();
-  // A block that could not be had is the cause, whichever step gave up.
-  if (failure != Failure::none && memoryRanOut()) failure = Failure::outOfMemory;
   fflush(stdout);  // the report so far comes before the failure message
-  textWrite(stderr, kMessages[static_cast<int>(failure)]);
-  // Everything is released and written: now the interrupt ends the process.
+  // Once an interrupt has come, nothing more is printed, whatever the run
+  // met after it: everything is released and written, and the interrupt
+  // ends the process.
   if (interruptCame()) {
     fflush(stderr);
     endByInterrupt();
   }
+  // A block that could not be had is the cause, whichever step gave up.
+  if (failure != Failure::none && memoryRanOut()) failure = Failure::outOfMemory;
+  textWrite(stderr, kMessages[static_cast<int>(failure)]);
   return failure == Failure::none ? 0 : 1;
 }
 

@@ -20,3 +20,11 @@ bool interruptCame();
 // Ends the process as the interrupt that came would have ended it: by that
 // signal on POSIX, with STATUS_CONTROL_C_EXIT on Windows.
 [[noreturn]] void endByInterrupt();
+
+#ifdef _WIN32
+// What the console handler does with a console event (0 Ctrl+C, 1
+// Ctrl+Break, 2 a closed console): notes the interrupt, or ends the process
+// at once when one came before; false for any other event. The system calls
+// it through the handler, in a thread of its own for each event.
+bool consoleInterrupt(unsigned long event);
+#endif

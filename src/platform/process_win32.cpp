@@ -12,10 +12,7 @@ volatile LONG interrupt = 0;
 
 // Runs in a thread of its own, which the system starts for each event.
 BOOL WINAPI note(DWORD event) {
-  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) {
-    return FALSE;
-  }
-  if (InterlockedExchange(&interrupt, 1) != 0) ExitProcess(STATUS_CONTROL_C_EXIT);
+  if (!consoleInterrupt(event)) return FALSE;
   // A closed console ends the process as soon as this returns: the run
   // ends it first, once what it extracted is written.
   if (event == CTRL_CLOSE_EVENT) Sleep(INFINITE);
@@ -23,6 +20,14 @@ BOOL WINAPI note(DWORD event) {
 }
 
 }  // namespace
+
+bool consoleInterrupt(unsigned long event) {
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) {
+    return false;
+  }
+  if (InterlockedExchange(&interrupt, 1) != 0) ExitProcess(STATUS_CONTROL_C_EXIT);
+  return true;
+}
 
 void prepareProcess() {
   // A process started with Ctrl+C ignored is not called for it: it stays

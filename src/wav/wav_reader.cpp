@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/file_io.h"
+#include "platform/process.h"
 #include "wav/little_endian.h"
 #include "wav/wave_format.h"
 
@@ -63,8 +64,10 @@ bool seekTo(Walk& w, int64_t at) {
   return w.systemPos == at;
 }
 
-// count bytes at offset at, from the file: the bytes read, or -1.
+// count bytes at offset at, from the file: the bytes read, or -1. Once an
+// interrupt has come, the walk reads no more: the run is over.
 int32_t readFile(Walk& w, int64_t at, uint8_t* out, int32_t count) {
+  if (interruptCame()) return -1;
   const int32_t got = seekTo(w, at) ? fileReadFull(w.ops, w.file, out, count) : -1;
   w.systemPos = got < 0 ? -1 : at + got;
   return got;

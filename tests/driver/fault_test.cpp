@@ -29,16 +29,17 @@ Bytes ac3Stream(Bytes* expected) {
   return data;
 }
 
-// Runs sarvik_faulty with the faults in env over the WAV bytes, into an
-// output file that holds "old" before the run.
-Extraction extractOver(const Bytes& wav, const std::vector<std::string>& env) {
+// Runs program (sarvik_faulty unless given) with the faults in env over the
+// WAV bytes, into an output file that holds "old" before the run.
+Extraction extractOver(const Bytes& wav, const std::vector<std::string>& env,
+                       const std::string& program = SARVIK_FAULTY) {
   const TempDir dir;
   writeFile(dir / "in.wav", wav);
   writeFile(dir / "out", "old");
   RunOptions options;
   options.env = env;
   Extraction e;
-  e.run = runProgram(SARVIK_FAULTY, {SARVIK_FAULTY, dir / "in.wav", dir / "out"}, options);
+  e.run = runProgram(program, {program, dir / "in.wav", dir / "out"}, options);
   e.output = readFile(dir / "out");
   return e;
 }
@@ -97,6 +98,8 @@ TEST(Faults, TheChunkWalkFailing) {
       {dataFirst, "SARVIK_FAIL_SEEK_TO=" + afterData},
       {dataFirst, "SARVIK_FAIL_READ_AT=" + afterData},
       {junkFirst, "SARVIK_FAIL_SEEK_TO=70044"},
+      // Where the walk ends: the position it leaves.
+      {dataFirst, "SARVIK_FAIL_SEEK_TO=" + std::to_string(dataFirst.size())},
   };
   for (const auto& c : cases) {
     Extraction e = extractOver(c.wav, {c.fault});
@@ -128,47 +131,84 @@ TEST(Faults, EveryAllocationOfARunCanFail) {
   EXPECT_GE(n, 8);
 }
 
-// An interrupt stops the run at the next block: every payload extracted
-// from the blocks read is written, and the process ends by the signal, with
-// no summary and no message. A second one ends it at once; one that comes
-// before the output is created leaves an existing output alone.
-TEST(Faults, AnInterruptKeepsWhatWasExtracted) {
 #ifdef _WIN32
-  GTEST_SKIP() << "signals are POSIX; the console's interrupts are not sent under Wine";
+// Ctrl+C, Ctrl+Break and a closed console, as the seam hands them over.
+const int kInterrupts[] = {0, 1, 2};
+bool endedBy(const Outcome& run, int) { return run.status == int(0xC000013A); }
 #else
+const int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP};
+bool endedBy(const Outcome& run, int sent) { return run.signal == sent; }
+#endif
+
+// An interrupt stops the run at the next block: every payload extracted
+// from the blocks read is written, the block being read when it came
+// included, and the process ends by the interrupt. Nothing more is printed:
+// no summary, no message, no trace of a read that is not made. A second one
+// ends the process at once; one that comes while the chunks are walked
+// leaves every file as it was, whatever the input turns out to be.
+TEST(Faults, AnInterruptKeepsWhatWasExtracted) {
   Bytes data;
   for (uint32_t i = 0; i < 400; ++i)
     data += ac3Burst(noise(1536, i)) + Bytes(6144 - 16 - 1536, '\0');
+  // Zeros to the end of a read that the data fills to the byte: the read
+  // after it is the one that finds the end.
+  data += Bytes(2 * size_t(kBlockSize), '\0');
+  std::vector<long long> ends = runLoop(data, kBlockSize).readEnds;
+  data.resize(size_t(ends[ends.size() - 2]));
+  ends.pop_back();
   const Bytes wav = pcmWav(data);
-  const std::vector<long long> ends = runLoop(data, 0x40000).readEnds;
-  const long long at = 3 * 262144 + 5000;  // in the fourth block
-  const long long fourth = ends[3];
-  const Expected kept = reference(data.substr(0, size_t(fourth)), {fourth});
+  const std::string inFourth = std::to_string(44 + 3 * 262144 + 5000);
+  const Bytes kept = data.substr(0, size_t(ends[3]));
+  const Expected fourth = reference(kept, {ends[3]});
+  const Expected all = reference(data, ends);
+  // sarvikd: the trace up to the read after the fourth block, which is not
+  // made, and the whole trace but the summary.
+  std::string keptTrace = runLoop(kept, kBlockSize, {}, true).report;
+  keptTrace.resize(keptTrace.rfind("read data: "));
+  std::string allTrace = runLoop(data, kBlockSize, {}, true).report;
+  allTrace.resize(allTrace.size() - all.summary.size());
+  const Bytes fmt = chunk("fmt ", fmtBody(1, 2, 16));
+  const Bytes mono = riffWave(chunk("fmt ", fmtBody(1, 1, 16)) + chunk("data", data));
+  const Bytes noData = riffWave(fmt + chunk("LIST", data));
+  const Bytes notRiff = "not a RIFF file" + data;
+  const std::string past = "1000000000000";  // reached only by the read that finds the end
+  const int first = kInterrupts[0];
   const struct {
-    std::string signalAt;
-    int signal;
+    const char* program;
+    const Bytes& wav;
+    std::string at;
+    int sent;
     Bytes output;
     std::string report;
-  } cases[] = {
-      {std::to_string(44 + at), SIGINT, kept.output, kept.report},
-      {std::to_string(44 + at), SIGTERM, kept.output, kept.report},
-      {std::to_string(44 + at), SIGHUP, kept.output, kept.report},
-      // Nothing had been handed to the file yet, and the report was still
-      // in the stream's buffer.
-      {std::to_string(44 + at) + "," + std::to_string(44 + at), SIGINT, "", ""},
-      // While the chunks are walked.
-      {"100", SIGTERM, "old", ""},
+  } rows[] = {
+      {SARVIK_FAULTY, wav, inFourth, kInterrupts[0], fourth.output, fourth.report},
+      {SARVIK_FAULTY, wav, inFourth, kInterrupts[1], fourth.output, fourth.report},
+      {SARVIK_FAULTY, wav, inFourth, kInterrupts[2], fourth.output, fourth.report},
+      {SARVIKD_FAULTY, wav, inFourth, first, fourth.output, keptTrace},
+      // During the last read, which finds the end.
+      {SARVIK_FAULTY, wav, past, first, all.output, all.report},
+      {SARVIKD_FAULTY, wav, past, first, all.output, allTrace},
+      // A second one: nothing had been handed to the file yet, and the
+      // report was still in the stream's buffer.
+      {SARVIK_FAULTY, wav, inFourth + "," + inFourth, kInterrupts[0], "", ""},
+      {SARVIK_FAULTY, wav, inFourth + "," + inFourth, kInterrupts[1], "", ""},
+      // While the chunks are walked, of an input taken or refused.
+      {SARVIK_FAULTY, wav, "100", kInterrupts[1], "old", ""},
+      {SARVIK_FAULTY, notRiff, "100", first, "old", ""},
+      {SARVIK_FAULTY, noData, "100", first, "old", ""},
+      {SARVIKD_FAULTY, mono, "100", first, "old", ""},
   };
-  for (const auto& c : cases) {
-    const std::vector<std::string> env = {"SARVIK_SIGNAL_AT=" + c.signalAt,
-                                          "SARVIK_SIGNAL=" + std::to_string(c.signal)};
-    Extraction e = extractOver(wav, env);
-    EXPECT_EQ(e.run.signal, c.signal) << c.signalAt;
-    EXPECT_EQ(e.run.out, c.report) << c.signalAt;
-    EXPECT_EQ(e.run.err, "") << c.signalAt;
-    EXPECT_EQ(e.output, c.output) << c.signalAt;
+  for (const auto& row : rows) {
+    const std::string what =
+        std::string(row.program) + " at " + row.at + " by " + std::to_string(row.sent);
+    const Extraction e = extractOver(
+        row.wav, {"SARVIK_SIGNAL_AT=" + row.at, "SARVIK_SIGNAL=" + std::to_string(row.sent)},
+        row.program);
+    EXPECT_TRUE(endedBy(e.run, row.sent)) << what << ": " << e.run.status << " " << e.run.signal;
+    EXPECT_EQ(e.run.out, row.report) << what;
+    EXPECT_EQ(e.run.err, "") << what;
+    EXPECT_EQ(e.output, row.output) << what;
   }
-#endif
 }
 
 // Reads and writes that the system cuts short or interrupts are continued:

@@ -13,11 +13,14 @@
 //   SARVIK_FAIL_WRITE_AT=N    writes fail once N bytes were accepted
 //   SARVIK_WRITE_NO_PROGRESS=1  writes accept nothing
 //   SARVIK_FAIL_CLOSE=1       closing the output fails
-//   SARVIK_SIGNAL_AT=N,M,...  POSIX: a read of the input that reaches file
-//                             offset N sends the process a signal, once for
-//                             each offset listed: the one in the same place
-//                             of SARVIK_SIGNAL=S,T,... (its last for those
-//                             after; SIGINT where it is not set)
+//   SARVIK_SIGNAL_AT=N,M,...  a read of the input that reaches file offset N,
+//                             or finds the end of the file, interrupts the
+//                             run, once for each offset listed: with the
+//                             signal in the same place of SARVIK_SIGNAL=S,T,...
+//                             (its last for those after; SIGINT where it is
+//                             not set), on Windows with the console event
+//                             (0 Ctrl+C, 1 Ctrl+Break, 2 a closed console),
+//                             handled as the system hands it over
 //   SARVIK_FAIL_ALLOCATION=N  the program's N-th block (from 1) cannot be had
 // and the clock:
 //   SARVIK_CLOCK_STEP=N       the clock starts at 0 and moves on N ms at each
@@ -31,6 +34,7 @@
 #include "platform/clock.h"
 #include "platform/file_io.h"
 #include "platform/memory.h"
+#include "platform/process.h"
 
 namespace {
 
@@ -123,10 +127,13 @@ long readSome(SystemFile* file, void* buffer, uint32_t n) {
   const long got = system.readSome(file, buffer, uint32_t(allowed));
   if (got > 0) inputPos += got;
   for (const std::vector<long long>& at = settings().signalAt;
-       signalsSent < at.size() && inputPos >= at[signalsSent]; ++signalsSent) {
-#ifndef _WIN32
+       signalsSent < at.size() && (got == 0 || inputPos >= at[signalsSent]); ++signalsSent) {
     const std::vector<long long>& signals = settings().signals;
-    ::raise(signals.empty() ? SIGINT : int(signals[std::min(signalsSent, signals.size() - 1)]));
+    const int sent = signals.empty() ? -1 : int(signals[std::min(signalsSent, signals.size() - 1)]);
+#ifdef _WIN32
+    consoleInterrupt(sent < 0 ? 0 : unsigned(sent));
+#else
+    ::raise(sent < 0 ? SIGINT : sent);
 #endif
   }
   return got;
