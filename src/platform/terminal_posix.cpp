@@ -19,11 +19,9 @@ namespace {
 
 const iconv_t kNoConversion = reinterpret_cast<iconv_t>(-1);
 
-struct Terminal {
-  FILE* stream;
-  iconv_t toLocale;  // or kNoConversion: the bytes go as they are
-};
-Terminal terminals[] = {{stdout, kNoConversion}, {stderr, kNoConversion}};
+// Whether standard output and standard error are terminals.
+bool stdoutOnScreen = false;
+bool stderrOnScreen = false;
 
 // A character set's name, long enough for any iconv knows.
 using Charset = char[64];
@@ -111,7 +109,6 @@ bool convert(iconv_t toLocale, const char* text, size_t n, FILE* stream) {
 // names no type counts as dumb.
 bool lineWanted = false;
 bool lineShown = false;
-bool stdoutOnScreen = false;
 
 bool knownTerminal() {
   const char* type = std::getenv("TERM");
@@ -126,30 +123,39 @@ void makeRoom(FILE* stream) {
   std::fflush(stdout);
 }
 
+// The conversion from Shift_JIS to the locale's character set, or
+// kNoConversion. Looked up at the first text for a terminal, not before:
+// files and pipes never need the locale's data (megabytes of address space),
+// and a run has its blocks by its first report line, so that whether that
+// data can still be mapped never decides whether the run can be had.
+iconv_t toLocale() {
+  static bool looked = false;
+  static iconv_t conversion = kNoConversion;
+  if (looked) return conversion;
+  looked = true;
+  Charset charset;
+  localeCharset(charset);
+  if (toConvert(charset)) conversion = iconv_open(charset, "CP932");
+  return conversion;
+}
+
 }  // namespace
 
 void terminalSetUp() {
-  lineWanted = isatty(STDERR_FILENO) && knownTerminal();
   stdoutOnScreen = isatty(STDOUT_FILENO);
-  Charset charset;
-  localeCharset(charset);
-  if (!toConvert(charset)) return;
-  for (Terminal& terminal : terminals) {
-    if (isatty(fileno(terminal.stream))) terminal.toLocale = iconv_open(charset, "CP932");
-  }
+  stderrOnScreen = isatty(STDERR_FILENO);
+  lineWanted = stderrOnScreen && knownTerminal();
 }
 
 void textWrite(FILE* stream, const char* text, size_t n) {
   makeRoom(stream);
-  for (const Terminal& terminal : terminals) {
-    if (terminal.stream != stream || terminal.toLocale == kNoConversion) continue;
-    // Tried whole first, so that a text the character set cannot hold goes
-    // as it is rather than half converted.
-    if (convert(terminal.toLocale, text, n, nullptr)) {
-      convert(terminal.toLocale, text, n, stream);
-      return;
-    }
-    break;
+  const iconv_t conversion =
+      (stream == stdout ? stdoutOnScreen : stderrOnScreen) ? toLocale() : kNoConversion;
+  // Tried whole first, so that a text the character set cannot hold goes as
+  // it is rather than half converted.
+  if (conversion != kNoConversion && convert(conversion, text, n, nullptr)) {
+    convert(conversion, text, n, stream);
+    return;
   }
   std::fwrite(text, 1, n, stream);
 }
