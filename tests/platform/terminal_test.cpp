@@ -26,10 +26,9 @@ std::string installedCharset(const char* name) {
   return charset;
 }
 
+// The runs are on a pseudo-terminal with a type and a clock that never moves:
+// no progress line, however long a run takes.
 TEST(Terminal, MessagesReadInTheLocalesCharacterSet) {
-  // A locale name with no character set, which only the C library can tell.
-  ASSERT_EQ(installedCharset("ja_JP"), "EUC-JP") << "the locale ja_JP (EUC-JP) is missing: create "
-                                                    "it with `localedef -i ja_JP -f EUC-JP ja_JP`";
   const TempDir dir;
   // A program name of the user's own, in the terminal's UTF-8: never
   // converted from Shift_JIS.
@@ -50,6 +49,7 @@ TEST(Terminal, MessagesReadInTheLocalesCharacterSet) {
   const struct {
     std::vector<std::string> locale;  // LC_ALL, LC_CTYPE, LANG
     const char* charset;              // "": the Shift_JIS bytes as they are
+    const char* installed = "";       // the row needs this locale, of this charset
   } locales[] = {
       {{"", "", "C.UTF-8"}, "UTF-8"},
       {{"", "C.UTF-8", "C"}, "UTF-8"},  // the first that is set counts
@@ -66,14 +66,24 @@ TEST(Terminal, MessagesReadInTheLocalesCharacterSet) {
       {{"", "", "xx_XX"}, ""},  // no character set known
       // Installed: the C library tells, whatever the name.
       {{"", "", "ja_JP.eucjp"}, "EUC-JP"},
-      {{"", "", "ja_JP"}, "EUC-JP"},
+      // A locale name with no character set, which only the C library can tell.
+      {{"", "", "ja_JP"}, "EUC-JP", "EUC-JP"},
       {{"", "", "en_US.ISO-8859-1"}, ""},  // cannot hold the text
       {{"", "", "POSIX"}, ""},
   };
+  std::string skipped;
   for (const auto& row : locales) {
+    if (*row.installed && installedCharset(row.locale[2].c_str()) != row.installed) {
+      skipped += " " + row.locale[2];
+      continue;
+    }
     RunOptions options;
-    options.env = {"LC_ALL=" + row.locale[0], "LC_CTYPE=" + row.locale[1], "LANG=" + row.locale[2],
-                   failRead};
+    options.env = {"LC_ALL=" + row.locale[0],
+                   "LC_CTYPE=" + row.locale[1],
+                   "LANG=" + row.locale[2],
+                   failRead,
+                   "TERM=xterm",
+                   "SARVIK_CLOCK_STEP=0"};
     auto shown = [&](const std::string& text) {
       return encoded(*row.charset ? row.charset : "CP932", text);
     };
@@ -93,6 +103,10 @@ TEST(Terminal, MessagesReadInTheLocalesCharacterSet) {
     EXPECT_EQ(wrong.err,
               shown("引数が不正です。\nusage: ") + program + " [input file] [output file]\n")
         << what;
+  }
+  if (!skipped.empty()) {
+    GTEST_SKIP() << "the rows of the locales this system lacks:" << skipped
+                 << " (ja_JP is made by `localedef -i ja_JP -f EUC-JP ja_JP`)";
   }
 }
 
