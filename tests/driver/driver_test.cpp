@@ -183,6 +183,7 @@ TEST(Extraction, UnknownLengthsRunToTheEndOfTheFile) {
       {chunkSized("RIFF", 0xFFFFFFFF, "WAVE" + fmt + dataUnknown), both, 2},
       {chunkSized("RIFF", 0xFFFFFFFF, "WAVE" + fmt + dataKnown), both, 2},
       {riffWave(fmt + dataUnknown), both, 2},
+      {riffWave(fmt + chunkSized("data", 0xFFFFFFD4, data)), both, 2},  // ends at 2^32
       // The data chunk's header is the file's last 8 bytes, past the first
       // 64 KiB that the walk reads: an empty stream.
       {riffWave(fmt + chunk("LIST", Bytes(70000, 'l')) + chunkSized("data", 0xFFFFFFFF, "")), "",

@@ -43,9 +43,7 @@ void expectClosed(const WavReader& reader) {
 
 TEST(WavReaderOpen, RejectsWhatIsNotAUsableWave) {
   const std::vector<Bytes> files = {
-      "",
-      "RIFF",
-      "not a riff file, just text",
+      "", "RIFF", "not a riff file, just text",
       chunk("RIFF", "AVI " + kFmt + chunk("data", "abcd")),
       riffWave(chunk("data", "abcd")),                   // no "fmt "
       riffWave(kFmt),                                    // no "data"
@@ -55,6 +53,10 @@ TEST(WavReaderOpen, RejectsWhatIsNotAUsableWave) {
       riffWave(kFmt + chunk("data", "abcd") + chunkSized("LIST", 9, "12345678")),
       chunkSized("RIFF", 20, "WAVE" + kFmt + chunk("data", "abcd")),  // RIFF size too small
       riffWave(chunkSized("fmt ", 0xFFFFFF00, fmtBody(1, 2, 16)) + chunk("data", "ab")),
+      // Past the RIFF end by 2 to 4 GiB, but not to 2^32: no streaming size.
+      riffWave(kFmt + chunkSized("data", 0x80000000, "abcd")),
+      riffWave(kFmt + chunkSized("data", 0xC0000000, "abcd")),
+      riffWave(kFmt + chunkSized("data", 0xFFFFFFD3, "abcd")),  // ends at 2^32 - 1
   };
   for (size_t i = 0; i < files.size(); ++i) {
     WavReader reader;
@@ -112,8 +114,19 @@ TEST(WavReaderOpen, OrderOfChunksDoesNotMatterAndTheFirstFmtWins) {
   EXPECT_EQ(openBytes(last, riffWave(chunk("data", "abcd") + kFmt)), 1);
 }
 
-// A capture cut after it was opened: after seekData the bytes come from the
-// file as it is now, never from what the chunk walk read ahead.
+// The file's size as it was when it was opened, kLonger bytes more than it
+// holds now: it was cut since.
+int64_t kLonger = 0;
+const FileOps kCutOps = [] {
+  FileOps ops = kSystemFileOps;
+  ops.size = [](SystemFile* file) { return kSystemFileOps.size(file) + kLonger; };
+  return ops;
+}();
+
+// A capture cut after it was opened: the walk and the reads take the file as
+// it is now, never what the walk read ahead. Cut after the walk, the reads
+// end at the cut; cut before the walk read the header of the chunk after the
+// data chunk, the walk ends there and the reads go to the new end.
 TEST(WavReaderOpen, ReadsComeFromTheFileAsItIsNow) {
   const TempDir dir;
   const Bytes file = riffWave(kFmt + chunk("data", "abcdefgh"));
@@ -124,6 +137,17 @@ TEST(WavReaderOpen, ReadsComeFromTheFileAsItIsNow) {
   EXPECT_EQ(reader.bytesToEnd(), 8);  // as the file was opened
   ASSERT_EQ(reader.seekData(0), 1);
   EXPECT_EQ(readAll(reader), "abc");
+
+  const Bytes whole = riffWave(kFmt + chunk("data", "abcdefgh") + chunk("LIST", "xyz!"));
+  const size_t cut = whole.size() - 12 + 3;  // 3 bytes into the LIST header
+  writeFile(dir / "in.wav", whole.substr(0, cut));
+  kLonger = int64_t(whole.size() - cut);
+  fileOps = &kCutOps;
+  WavReader early;
+  ASSERT_EQ(early.open((dir / "in.wav").c_str()), 1);
+  fileOps = &kSystemFileOps;
+  ASSERT_EQ(early.seekData(0), 1);
+  EXPECT_EQ(readAll(early), "abcdefghLIS");
 }
 
 // The system reads and seeks that a reader makes.
