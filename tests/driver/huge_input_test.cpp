@@ -12,12 +12,6 @@ constexpr long long kDataStart = 44;
 constexpr long long k2GiB = 1LL << 31;
 constexpr long long k4GiB = 1LL << 32;
 
-// Sizes unknown, as a streaming recorder leaves them.
-Bytes streamingHeader() {
-  return chunkSized("RIFF", 0xFFFFFFFF, "WAVE").substr(0, 12) + chunk("fmt ", fmtBody(1, 2, 16)) +
-         chunkSized("data", 0xFFFFFFFF, "");
-}
-
 TEST(HugeInput, BurstsPastTwoAndFourGiB) {
   const TempDir dir;
   const std::string in = dir / "huge.wav";

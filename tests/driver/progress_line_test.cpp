@@ -36,6 +36,9 @@ TEST(ProgressLine, LayoutFitsTheWidth) {
       {9 * kGiB / 2, 9 * kGiB, 30000, 3, ""},
       {9 * kGiB / 2, 9 * kGiB, 30000, 1, ""},
       {5 * kGiB + 1, 5 * kGiB + 2, 1000, 0, "5.00 GiB / 5.00 GiB  99%  5120.0 MiB/s  0:00"},
+      // The time left to the nearest second (29.6 s), a GiB read exactly.
+      {10 * kMiB, 306 * kMiB, 1000, 0, "10.0 MiB / 306.0 MiB  3%  10.0 MiB/s  0:30"},
+      {kGiB, 2 * kGiB, 1000, 0, "1.00 GiB / 2.00 GiB  50%  1024.0 MiB/s  0:01"},
       // Minutes past the hour, and a time too long to mean anything.
       {kMiB, 10 * kGiB, 1000, 0, "1.0 MiB / 10.00 GiB  0%  1.0 MiB/s  170:39"},
       {1, 20 * kGiB, 10000, 0, "0.0 MiB / 20.00 GiB  0%  0.0 MiB/s  -:--"},

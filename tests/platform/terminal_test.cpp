@@ -148,8 +148,9 @@ std::vector<std::string> drawnLines(const std::string& bytes) {
 }
 
 // A run of 8 MiB that "lasts" 10 seconds on the stepped clock, with reports
-// before, between and after the lines; finished, or failed by a read or a
-// write error part-way.
+// before, between and after the lines; finished, failed by a read or a write
+// error part-way, or interrupted. The line counts from the data's start to
+// the end of the file, also with the sizes unknown or a tag after the data.
 TEST(Terminal, ProgressLineLeavesTheScreenAsWithoutIt) {
   Bytes data(1 << 20, '\0');
   for (uint32_t i = 0; i < 10; ++i) data += ac3Burst(noise(768, i)) + Bytes(6144 - 16 - 768, '\0');
@@ -160,60 +161,109 @@ TEST(Terminal, ProgressLineLeavesTheScreenAsWithoutIt) {
   data.resize(8 << 20, '\0');
   const TempDir dir;
   writeFile(dir / "in.wav", pcmWav(data));
+  writeFile(dir / "streaming.wav", streamingHeader() + data);
+  writeFile(dir / "tagged.wav", pcmWav(data) + "TAG" + Bytes(125, ' '));
+  const std::string at = std::to_string(44 + (6 << 20));
+  const std::string none = "SARVIK_NO_FAULT=";
+  const struct {
+    std::string program, input, fault;
+    int status;
+  } runs[] = {
+      {SARVIK_FAULTY, "in.wav", none, 0},
+      {SARVIK_FAULTY, "in.wav", "SARVIK_FAIL_READ_AT=" + at, 1},
+      {SARVIK_FAULTY, "in.wav", "SARVIK_FAIL_WRITE_AT=5000", 1},
+      {SARVIK_FAULTY, "in.wav", "SARVIK_SIGNAL_AT=" + at, -1},
+      {SARVIKD_FAULTY, "in.wav", none, 0},
+      {SARVIKD_FAULTY, "in.wav", "SARVIK_FAIL_READ_AT=" + at, 1},
+      {SARVIKD_FAULTY, "in.wav", "SARVIK_FAIL_WRITE_AT=5000", 1},
+      {SARVIKD_FAULTY, "in.wav", "SARVIK_SIGNAL_AT=" + at, -1},
+      {SARVIK_FAULTY, "streaming.wav", none, 0},
+      {SARVIK_FAULTY, "tagged.wav", none, 0},
+  };
+  const struct {
+    int columns;
+    const char* term;
+    int terminal;  // the stream that is the terminal: 1, 2, or 3 for both
+    bool drawn;
+  } ways[] = {
+      {60, "xterm", 3, true},
+      {0, "xterm", 3, true},
+      {30, "xterm", 3, true},  // narrower than the whole line
+      {60, "dumb", 3, false},
+      {60, "", 3, false},  // a terminal that names no type counts as dumb
+      {60, "xterm", 1, false},
+      {30, "xterm", 2, true},  // the width is standard error's; the report is in a file
+  };
+  for (const auto& r : runs) {
+    const std::vector<std::string> args = {r.program, dir / r.input, dir / "out"};
+    RunOptions options;
+    options.env = {r.fault, "SARVIK_CLOCK_STEP=300", "LC_ALL=C", "TERM=xterm"};
+    // Both streams in one file, and each in a file of its own: nothing drawn.
+    options.errToOut = true;
+    const Outcome plain = runProgram(r.program, args, options);
+    options.errToOut = false;
+    const Outcome apart = runProgram(r.program, args, options);
+    EXPECT_EQ(plain.status, r.status) << r.program << r.fault;
+    EXPECT_EQ(plain.out.find_first_of("\r\x1b"), std::string::npos) << r.program << r.fault;
 
-  for (const std::string program : {SARVIK_FAULTY, SARVIKD_FAULTY}) {
-    // A finished, a failed and an interrupted run.
-    const std::string at = std::to_string(44 + (6 << 20));
-    for (const auto& [fault, status] : {std::pair{std::string("SARVIK_NO_FAULT="), 0},
-                                        {"SARVIK_FAIL_READ_AT=" + at, 1},
-                                        {std::string("SARVIK_FAIL_WRITE_AT=5000"), 1},
-                                        {"SARVIK_SIGNAL_AT=" + at, -1}}) {
-      const std::vector<std::string> args = {program, dir / "in.wav", dir / "out"};
-      RunOptions options;
-      options.env = {fault, "SARVIK_CLOCK_STEP=300", "LC_ALL=C", "TERM=xterm"};
-      options.errToOut = true;
-      // Both streams in one file: nothing drawn.
-      const Outcome plain = runProgram(program, args, options);
-      EXPECT_EQ(plain.status, status) << program << fault;
-      EXPECT_EQ(plain.out.find_first_of("\r\x1b"), std::string::npos) << program << fault;
-
-      const struct {
-        int columns;
-        const char* term;
-        int terminal;  // 2: both streams; 1: standard output, standard error to a file
-        bool drawn;
-      } ways[] = {
-          {60, "xterm", 2, true},  {0, "xterm", 2, true}, {60, "dumb", 2, false},
-          {60, "", 2, false},  // a terminal that names no type counts as dumb
-          {60, "xterm", 1, false},
-      };
-      for (const auto& way : ways) {
-        const std::string what = program + " " + fault + " " + std::to_string(way.columns) + " " +
-                                 way.term + " " + std::to_string(way.terminal);
-        options.env.back() = std::string("TERM=") + way.term;
-        options.terminal = way.terminal;
-        options.errToOut = way.terminal == 2;
-        options.columns = way.columns;
-        const Outcome run = runProgram(program, args, options);
-        const std::string shown = way.terminal == 2 ? run.err : run.out + run.err;
-        EXPECT_EQ(run.status, plain.status) << what;
-        EXPECT_EQ(screen(shown), screen(plain.out)) << what;
-        const std::vector<std::string> lines = drawnLines(shown);
-        if (!way.drawn) {
-          EXPECT_EQ(shown, plain.out) << what;
-          continue;
-        }
-        EXPECT_FALSE(lines.empty()) << what;
-        if (plain.status == 0 && !lines.empty()) {
-          EXPECT_EQ(lines.back().rfind("8.0 MiB / 8.0 MiB  100%  ", 0), 0u) << what;
-        }
-        for (const std::string& line : lines) {
-          EXPECT_LE(line.size(), size_t(way.columns > 0 ? way.columns - 1 : 79)) << what;
-          EXPECT_NE(line.find("MiB/s"), std::string::npos) << what << ": " << line;
-        }
+    for (const auto& way : ways) {
+      const std::string what = r.program + " " + r.input + " " + r.fault + " " +
+                               std::to_string(way.columns) + " " + way.term + " " +
+                               std::to_string(way.terminal);
+      options.env.back() = std::string("TERM=") + way.term;
+      options.terminal = way.terminal == 1 ? 1 : 2;
+      options.errToOut = way.terminal == 3;
+      options.columns = way.columns;
+      const Outcome run = runProgram(r.program, args, options);
+      EXPECT_EQ(run.status, plain.status) << what;
+      // What the screen shows, and what reaches a file.
+      const std::string shown = way.terminal == 3 ? run.err : way.terminal == 1 ? run.out : run.err;
+      if (way.terminal == 2) {
+        EXPECT_EQ(run.out, apart.out) << what;
+        EXPECT_EQ(screen(shown), screen(apart.err)) << what;
+      } else {
+        EXPECT_EQ(screen(way.terminal == 3 ? shown : run.out + run.err), screen(plain.out)) << what;
+      }
+      const std::vector<std::string> lines = drawnLines(shown);
+      if (!way.drawn) {
+        EXPECT_EQ(way.terminal == 1 ? run.out + run.err : shown, plain.out) << what;
+        continue;
+      }
+      EXPECT_FALSE(lines.empty()) << what;
+      if (plain.status == 0 && !lines.empty()) {
+        EXPECT_EQ(lines.back().rfind(way.columns == 30 ? "100%  " : "8.0 MiB / 8.0 MiB  100%  ", 0),
+                  0u)
+            << what << ": " << lines.back();
+      }
+      for (const std::string& line : lines) {
+        EXPECT_LE(line.size(), size_t(way.columns > 0 ? way.columns - 1 : 79)) << what;
+        EXPECT_NE(line.find("MiB/s"), std::string::npos) << what << ": " << line;
+      }
+      // Report lines that go to a file leave the line alone: it is erased
+      // once, at the end.
+      if (way.terminal == 2) {
+        size_t erases = 0;
+        for (size_t i = shown.find("\r\x1b[K"); i != std::string::npos;
+             i = shown.find("\r\x1b[K", i + 1))
+          ++erases;
+        EXPECT_EQ(erases, 1u) << what;
       }
     }
   }
+
+  // Nor does a report that goes to a file go out line by line: killed after
+  // lines were drawn and reported, the program leaves the file empty, the
+  // report still in the stream's buffer.
+  RunOptions killed;
+  killed.env = {"SARVIK_SIGNAL_AT=" + at, "SARVIK_SIGNAL=9", "SARVIK_CLOCK_STEP=300", "LC_ALL=C",
+                "TERM=xterm"};
+  killed.terminal = 2;
+  killed.columns = 60;
+  const Outcome run =
+      runProgram(SARVIK_FAULTY, {SARVIK_FAULTY, dir / "in.wav", dir / "out"}, killed);
+  EXPECT_EQ(run.signal, 9);
+  EXPECT_FALSE(drawnLines(run.err).empty());
+  EXPECT_EQ(run.out, "");
 }
 
 }  // namespace

@@ -32,6 +32,11 @@ Bytes pcmWav(const Bytes& data) {
   return riffWave(chunk("fmt ", fmtBody(1, 2, 16)) + chunk("data", data));
 }
 
+Bytes streamingHeader() {
+  return chunkSized("RIFF", 0xFFFFFFFF, "WAVE").substr(0, 12) + chunk("fmt ", fmtBody(1, 2, 16)) +
+         chunkSized("data", 0xFFFFFFFF, "");
+}
+
 Bytes burst(uint16_t pc, uint16_t pd, const Bytes& payload) {
   return Bytes(8, '\0') + le16(0xF872) + le16(0x4E1F) + le16(pc) + le16(pd) + payload;
 }

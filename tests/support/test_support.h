@@ -33,6 +33,9 @@ Bytes fmtBody(uint16_t tag, uint16_t channels, uint16_t bits);
 Bytes riffWave(const Bytes& children);
 // A whole 2-channel 16-bit PCM file with the given data bytes.
 Bytes pcmWav(const Bytes& data);
+// The 44 bytes before the data of such a file with its sizes unknown, as a
+// streaming recorder leaves them (0xFFFFFFFF).
+Bytes streamingHeader();
 // A burst: eight zero bytes, Pa, Pb, Pc, Pd, then the payload (already in
 // file order, padded to even length by the caller when needed).
 Bytes burst(uint16_t pc, uint16_t pd, const Bytes& payload);
