@@ -1,12 +1,15 @@
 // The test helpers that differ by platform, over POSIX.
 #include <fcntl.h>
 #include <iconv.h>
+#include <sched.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <stdexcept>
 
 #include "test_support.h"
@@ -33,6 +36,25 @@ std::string encoded(const char* charset, const std::string& utf8) {
 std::string sjis(const std::string& utf8) { return encoded("CP932", utf8); }
 
 std::string ansi(const std::string& utf8) { return utf8; }
+
+namespace {
+
+// True when the process waits in a write to descriptor fd, or has ended. A
+// blocked write shows in /proc as its call and arguments, a running process
+// as "running".
+bool waitsInWrite(pid_t pid, int fd) {
+  siginfo_t info{};
+  if (waitid(P_PID, id_t(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid) {
+    return true;
+  }
+  std::ifstream call("/proc/" + std::to_string(pid) + "/syscall");
+  long number = -1;
+  std::string first;
+  return call >> number >> first && number == SYS_write &&
+         std::stoul(first, nullptr, 16) == ulong(fd);
+}
+
+}  // namespace
 
 std::filesystem::path fsPath(const std::string& path) { return std::filesystem::u8path(path); }
 
@@ -77,6 +99,7 @@ Outcome runProgram(const std::string& program, const std::vector<std::string>& a
     struct winsize size {};
     size.ws_col = static_cast<unsigned short>(options.columns);
     ioctl(slave, TIOCSWINSZ, &size);
+    if (options.signalInWrite) tcflow(slave, TCOOFF);
   }
   pid_t pid = fork();
   if (pid == 0) {
@@ -96,6 +119,12 @@ Outcome runProgram(const std::string& program, const std::vector<std::string>& a
   Outcome run;
   std::string shown;
   if (options.terminal) {
+    if (options.signalInWrite) {
+      // It cannot get past that write: the output is held.
+      while (!waitsInWrite(pid, options.terminal)) sched_yield();
+      kill(pid, options.signalInWrite);
+      tcflow(slave, TCOON);
+    }
     close(slave);
     char buffer[4096];
     ssize_t got;

@@ -109,6 +109,10 @@ struct RunOptions {
   // both streams are that terminal.
   int terminal = 0;
   int columns = 0;  // the terminal's width; 0: unknown
+  // POSIX, with terminal: the terminal's output is held (Ctrl+S) until the
+  // program waits in a write to it; then it is sent this signal, and the
+  // output goes on (Ctrl+Q).
+  int signalInWrite = 0;
 };
 // The environment inherited, each NAME=value of added in place of NAME's.
 std::vector<std::string> environmentWith(const std::vector<std::string>& inherited,
