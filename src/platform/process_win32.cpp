@@ -25,7 +25,11 @@ bool consoleInterrupt(unsigned long event) {
   if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) {
     return false;
   }
-  if (InterlockedExchange(&interrupt, 1) != 0) ExitProcess(STATUS_CONTROL_C_EXIT);
+  // A second one ends the process at once, as the signal's default action
+  // does on POSIX: no clean-up that could wait on a lock of the run's.
+  if (InterlockedExchange(&interrupt, 1) != 0) {
+    TerminateProcess(GetCurrentProcess(), STATUS_CONTROL_C_EXIT);
+  }
   return true;
 }
 

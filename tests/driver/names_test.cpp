@@ -119,8 +119,11 @@ TEST(Names, PathsOfMoreThan300Characters) {
   struct Run {
     std::string input, output, outputFile;
   };
+  // An output whose full form is MAX_PATH characters, 260.
+  const std::string exact = dir / std::string(259 - dir.path().size(), 'x');
   std::vector<Run> runs = {{deep + "/in.wav", dir / "out.ac3", dir / "out.ac3"},
-                           {deep + "/in.wav", deep + "/out.ac3", deep + "/out.ac3"}};
+                           {deep + "/in.wav", deep + "/out.ac3", deep + "/out.ac3"},
+                           {deep + "/in.wav", exact, exact}};
 #ifdef _WIN32
   // Typed in the system's verbatim or device form, a path is used as it is,
   // with no second prefix.
@@ -152,6 +155,7 @@ TEST(Names, Wtf8AndTheSystemsPaths) {
       {L"\xD800.wav", "\xED\xA0\x80.wav"},    // a lone half keeps its own three bytes
       {L"\xDC00\xD800", "\xED\xB0\x80\xED\xA0\x80"},
       {L"\xD800\xD83C\xDFB5", "\xED\xA0\x80\xF0\x9F\x8E\xB5"},
+      {L"\xD800\xE000", "\xED\xA0\x80\xEE\x80\x80"},  // U+E000 follows no half
   };
   for (const auto& form : forms) {
     char narrow[16];
@@ -177,6 +181,10 @@ TEST(Names, Wtf8AndTheSystemsPaths) {
     std::string path, system;
   } paths[] = {
       {"Z:/short/b.wav", "Z:/short/b.wav"},  // short paths go as they are
+      // A full form of 259 characters fits MAX_PATH with its null; one of
+      // 260 does not.
+      {"Z:/" + std::string(256, 'a'), "Z:/" + std::string(256, 'a')},
+      {"Z:/" + std::string(257, 'a'), "\\\\?\\Z:\\" + std::string(257, 'a')},
       {"\\\\server\\share\\" + tail, "\\\\?\\UNC\\server\\share\\" + tail},
       {"//server/share/" + tail, "\\\\?\\UNC\\server\\share\\" + tail},
       {"Z:/" + tail, "\\\\?\\Z:\\" + tail},
