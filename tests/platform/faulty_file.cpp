@@ -20,12 +20,16 @@
 //                             (its last for those after; SIGINT where it is
 //                             not set), on Windows with the console event
 //                             (0 Ctrl+C, 1 Ctrl+Break, 2 a closed console),
-//                             handled as the system hands it over
+//                             handled as the system hands it over, or with
+//                             9: the process is killed, as SIGKILL does
 //   SARVIK_FAIL_ALLOCATION=N  the program's N-th block (from 1) cannot be had
 // and the clock:
 //   SARVIK_CLOCK_STEP=N       the clock starts at 0 and moves on N ms at each
 //                             reading, so that a run "lasts" without waiting
 #include <signal.h>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include <algorithm>
 #include <cstdlib>
@@ -131,6 +135,7 @@ long readSome(SystemFile* file, void* buffer, uint32_t n) {
     const std::vector<long long>& signals = settings().signals;
     const int sent = signals.empty() ? -1 : int(signals[std::min(signalsSent, signals.size() - 1)]);
 #ifdef _WIN32
+    if (sent == 9) TerminateProcess(GetCurrentProcess(), 9);
     consoleInterrupt(sent < 0 ? 0 : unsigned(sent));
 #else
     ::raise(sent < 0 ? SIGINT : sent);

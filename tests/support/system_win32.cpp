@@ -91,7 +91,42 @@ std::string lines(const std::string& raw) {
   return text;
 }
 
+// The console of this process, for a program to inherit, with its screen
+// cleared; throws where there is none.
+HANDLE clearedConsole() {
+  SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+  HANDLE console = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE, &sa, OPEN_EXISTING, 0, nullptr);
+  CONSOLE_SCREEN_BUFFER_INFO info;
+  if (console == INVALID_HANDLE_VALUE || !GetConsoleScreenBufferInfo(console, &info)) {
+    throw std::runtime_error("no console: run the test on one");
+  }
+  DWORD done = 0;
+  FillConsoleOutputCharacterW(console, L' ', DWORD(info.dwSize.X) * DWORD(info.dwSize.Y), {0, 0},
+                              &done);
+  SetConsoleCursorPosition(console, {0, 0});
+  return console;
+}
+
 }  // namespace
+
+std::string screenText(void* console) {
+  CONSOLE_SCREEN_BUFFER_INFO info;
+  if (!GetConsoleScreenBufferInfo(console, &info)) return "";
+  std::wstring text;
+  for (SHORT y = 0; y <= info.dwCursorPosition.Y; ++y) {
+    std::wstring row(size_t(info.dwSize.X), L' ');
+    DWORD got = 0;
+    ReadConsoleOutputCharacterW(console, row.data(), DWORD(row.size()), {0, y}, &got);
+    row.resize(row.find_last_not_of(L' ') + 1);
+    text += (y > 0 ? L"\n" : L"") + row;
+  }
+  const int n =
+      WideCharToMultiByte(932, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
+  std::string out(size_t(n), '\0');
+  WideCharToMultiByte(932, 0, text.data(), int(text.size()), out.data(), n, nullptr, nullptr);
+  return out;
+}
 
 Outcome runProgram(const std::string& program, const std::vector<std::string>& args,
                    const RunOptions& options) {
@@ -112,8 +147,13 @@ Outcome runProgram(const std::string& program, const std::vector<std::string>& a
   si.cb = sizeof si;
   si.dwFlags = STARTF_USESTDHANDLES;
   si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  si.hStdOutput = inheritable(dir / "stdout");
-  si.hStdError = options.errToOut ? si.hStdOutput : inheritable(dir / "stderr");
+  HANDLE console = options.terminal ? clearedConsole() : INVALID_HANDLE_VALUE;
+  const bool outOnConsole = options.terminal == 1 || (options.terminal && options.errToOut);
+  const bool errOnConsole = options.terminal == 2 || (options.terminal && options.errToOut);
+  si.hStdOutput = outOnConsole ? console : inheritable(dir / "stdout");
+  si.hStdError = errOnConsole       ? console
+                 : options.errToOut ? si.hStdOutput
+                                    : inheritable(dir / "stderr");
   PROCESS_INFORMATION pi{};
   Outcome run;
   if (CreateProcessW(wide(program).c_str(), &wideLine[0], nullptr, nullptr, TRUE,
@@ -128,10 +168,14 @@ Outcome runProgram(const std::string& program, const std::vector<std::string>& a
     CloseHandle(pi.hProcess);
     CloseHandle(pi.hThread);
   }
-  CloseHandle(si.hStdOutput);
-  if (!options.errToOut) CloseHandle(si.hStdError);
+  if (!outOnConsole) CloseHandle(si.hStdOutput);
+  if (!errOnConsole && !options.errToOut) CloseHandle(si.hStdError);
   run.out = lines(readFile(dir / "stdout"));
   run.err = lines(readFile(dir / "stderr"));
+  if (options.terminal) {
+    (options.terminal == 1 ? run.out : run.err) = screenText(console);
+    CloseHandle(console);
+  }
   return run;
 }
 

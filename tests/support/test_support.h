@@ -104,11 +104,12 @@ struct RunOptions {
   int uid = -1;                  // POSIX, the caller being root: run as this user and group
   bool errToOut = false;         // standard error into the same file as standard output
   int timeoutSeconds = 120;      // then the program is killed: a hang fails, not the suite
-  // POSIX: this standard stream (1 or 2) is a pseudo-terminal that passes the
-  // bytes as they are written; they come back in out or err. With errToOut,
-  // both streams are that terminal.
+  // This standard stream (1 or 2) is a terminal; with errToOut, both
+  // streams are. POSIX: a pseudo-terminal that passes the bytes as they are
+  // written, which come back in out or err. Windows: this process's console,
+  // cleared first, whose screen comes back there (screenText).
   int terminal = 0;
-  int columns = 0;  // the terminal's width; 0: unknown
+  int columns = 0;  // POSIX: the terminal's width; 0: unknown
   // POSIX, with terminal: the terminal's output is held (Ctrl+S) until the
   // program waits in a write to it; then it is sent this signal, and the
   // output goes on (Ctrl+Q).
@@ -117,6 +118,12 @@ struct RunOptions {
 // The environment inherited, each NAME=value of added in place of NAME's.
 std::vector<std::string> environmentWith(const std::vector<std::string>& inherited,
                                          const std::vector<std::string>& added);
+#ifdef _WIN32
+// The rows of the console's screen up to the cursor's, in Shift_JIS, each
+// without its trailing spaces, joined by line feeds: a text that ends with a
+// line feed has the cursor at the start of the row after it.
+std::string screenText(void* console);
+#endif
 // Runs program with args (argv[0] is the program). Paths and arguments are
 // UTF-8, on Windows WTF-8.
 Outcome runProgram(const std::string& program, const std::vector<std::string>& args,
