@@ -1,9 +1,5 @@
 #include "output/output_file.h"
 
-#include <new>
-
-#include "platform/memory.h"
-
 static_assert(OutputFile::kBufferSize >= kLargestPayload, "the largest payload fits a buffer");
 
 namespace {
@@ -11,14 +7,13 @@ namespace {
 constexpr size_t kWriterStack = 256 << 10;
 }  // namespace
 
-Owned<OutputFile> OutputFile::create(const char* path, const FileOps& ops) {
+Owned<OutputFile> OutputFile::create(const char* path) {
   // The buffers first: a run that cannot have them leaves an existing file
   // as it was. The writer starts once there is a file to write.
-  void* block = memoryAllocate(sizeof(OutputFile));
-  Owned<OutputFile> output(block ? new (block) OutputFile(ops) : nullptr);
+  Owned<OutputFile> output = memoryNew<OutputFile>();
   if (!output) return nullptr;
-  output->file_ = ops.create(path);
-  if (!output->file_) return nullptr;
+  output->file_ = output->ops_.create(path);
+  if (output->file_ == kNoFile) return nullptr;
   output->threaded_ = output->startWriter();
   return output;
 }
@@ -33,7 +28,7 @@ OutputFile::~OutputFile() {
     pthread_cond_destroy(&changed_);
     pthread_mutex_destroy(&lock_);
   }
-  if (file_) ops_.close(file_);
+  if (file_ != kNoFile) ops_.close(file_);
 }
 
 void* OutputFile::writeHanded(void* context) {
@@ -123,6 +118,6 @@ bool OutputFile::flush() { return handOver() && settled(); }
 bool OutputFile::close() {
   const bool flushed = flush();
   const bool closed = ops_.close(file_);
-  file_ = nullptr;
+  file_ = kNoFile;
   return flushed && closed;
 }

@@ -16,10 +16,12 @@
 class OutputFile final : public OutputSink {
  public:
   // Allocates the buffers, then creates path, or truncates an existing file
-  // to length 0, for writing with ops; other processes may read it. Null on
-  // failure, and then an existing file is untouched unless its creation was
+  // to length 0, for writing; other processes may read it. Null on failure,
+  // and then an existing file is untouched unless its creation was
   // attempted.
-  static Owned<OutputFile> create(const char* path, const FileOps& ops = *fileOps);
+  static Owned<OutputFile> create(const char* path);
+  // Use create().
+  OutputFile() : ops_(*fileOps), filling_(buffers_[0]) {}
   // Stops the writer thread, and closes the file unless close() did.
   ~OutputFile() override;
 
@@ -38,15 +40,14 @@ class OutputFile final : public OutputSink {
   static constexpr uint32_t kBufferSize = 1 << 20;
 
  private:
-  explicit OutputFile(const FileOps& ops) : ops_(ops), filling_(buffers_[0]) {}
   static void* writeHanded(void* output);
   bool startWriter();
   void waitForWriter();
   bool handOver();
   bool settled();
 
-  const FileOps& ops_;
-  SystemFile* file_ = nullptr;
+  const FileOps& ops_;  // those of the file's creation
+  FileHandle file_ = kNoFile;
   uint8_t* filling_;  // the buffer that payloads go into
   uint32_t used_ = 0;
   // The writer thread writes one buffer while the other fills. Without one

@@ -2,12 +2,11 @@
 
 const FileOps* fileOps = &kSystemFileOps;
 
-int32_t fileReadFull(const FileOps& ops, SystemFile* file, void* buffer, int32_t count) {
+int32_t fileReadFull(const FileOps& ops, FileHandle file, void* buffer, int32_t count) {
   auto* out = static_cast<uint8_t*>(buffer);
   int32_t done = 0;
   while (done < count) {
     const long got = ops.readSome(file, out + done, static_cast<uint32_t>(count - done));
-    if (got == kInterrupted) continue;
     if (got < 0) return -1;
     if (got == 0) break;
     done += static_cast<int32_t>(got);
@@ -15,11 +14,10 @@ int32_t fileReadFull(const FileOps& ops, SystemFile* file, void* buffer, int32_t
   return done;
 }
 
-bool fileWriteAll(const FileOps& ops, SystemFile* file, const void* data, uint32_t n) {
+bool fileWriteAll(const FileOps& ops, FileHandle file, const void* data, uint32_t n) {
   const auto* in = static_cast<const uint8_t*>(data);
   while (n > 0) {
     const long done = ops.writeSome(file, in, n);
-    if (done == kInterrupted) continue;
     if (done <= 0) return false;
     in += done;
     n -= static_cast<uint32_t>(done);

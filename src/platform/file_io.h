@@ -7,32 +7,34 @@
 
 #include <cstdint>
 
-struct SystemFile;  // an open file of the platform's
-
-// A read or write that was interrupted before it moved a byte: try again.
-constexpr long kInterrupted = -2;
+// An open file of the platform's, held by value: a descriptor on POSIX, a
+// HANDLE on Windows.
+using FileHandle = intptr_t;
+// No file: what opening or creating gives on failure (both systems' own
+// value for it, -1 and INVALID_HANDLE_VALUE).
+constexpr FileHandle kNoFile = -1;
 
 // Paths are narrow strings; on Windows they are WTF-8 (win32_text.h), turned
 // into UTF-16 for the W calls in the Win32 file alone, so that no name passes
 // through the ANSI code page.
 struct FileOps {
-  // Opens an existing regular (disk) file for reading. Null on failure, and
-  // for anything else: a directory, pipe, FIFO or device.
-  SystemFile* (*openRead)(const char* path);
+  // Opens an existing regular (disk) file for reading. kNoFile on failure,
+  // and for anything else: a directory, pipe, FIFO or device.
+  FileHandle (*openRead)(const char* path);
   // Creates path, or truncates an existing file to length 0, for writing;
-  // other processes may read it. Null on failure.
-  SystemFile* (*create)(const char* path);
+  // other processes may read it. kNoFile on failure.
+  FileHandle (*create)(const char* path);
   // One system read or write: the bytes moved (a read may give fewer than n;
-  // 0 at the end of the file), -1 on an error, or kInterrupted.
-  long (*readSome)(SystemFile* file, void* buffer, uint32_t n);
-  long (*writeSome)(SystemFile* file, const void* data, uint32_t n);
+  // 0 at the end of the file), or -1 on an error.
+  long (*readSome)(FileHandle file, void* buffer, uint32_t n);
+  long (*writeSome)(FileHandle file, const void* data, uint32_t n);
   // Moves to the absolute offset; the new position, or -1.
-  int64_t (*seek)(SystemFile* file, int64_t offset);
+  int64_t (*seek)(FileHandle file, int64_t offset);
   // The file's size, or -1.
-  int64_t (*size)(SystemFile* file);
-  // Closes and frees the handle; false when the system reports a failure
-  // (a deferred write error of the output surfaces here).
-  bool (*close)(SystemFile* file);
+  int64_t (*size)(FileHandle file);
+  // False when the system reports a failure (a deferred write error of the
+  // output surfaces here).
+  bool (*close)(FileHandle file);
   // True when both paths exist and name the same file, also through another
   // name or link.
   bool (*sameFile)(const char* pathA, const char* pathB);
@@ -46,7 +48,7 @@ extern const FileOps* fileOps;
 
 // Reads until count bytes are in, the file ends or an error comes: the bytes
 // read, 0 at the end, -1 when a read failed, also after some bytes.
-int32_t fileReadFull(const FileOps& ops, SystemFile* file, void* buffer, int32_t count);
+int32_t fileReadFull(const FileOps& ops, FileHandle file, void* buffer, int32_t count);
 // Writes all n bytes, continuing after partial writes. False on an error or
 // a write that makes no progress.
-bool fileWriteAll(const FileOps& ops, SystemFile* file, const void* data, uint32_t n);
+bool fileWriteAll(const FileOps& ops, FileHandle file, const void* data, uint32_t n);

@@ -51,7 +51,7 @@ enum class Step { found, end, failed };
 // opened, so that a capture still being recorded gives the walk an end.
 struct Walk {
   const FileOps& ops;
-  SystemFile* file;
+  FileHandle file;
   int64_t size;
   Owned<uint8_t> ahead;  // kAheadSize bytes; aheadLength of them read from aheadStart
   int64_t aheadStart;
@@ -161,7 +161,7 @@ int WavReader::open(const char* path) {
   formatBlockSize_ = dataSize_ = sampleCount_ = 0;
   ops_ = fileOps;
   file_ = ops_->openRead(path);
-  if (!file_) return -1;
+  if (!open()) return -1;
   if (!walkChunks()) {
     close();
     return -1;
@@ -206,10 +206,10 @@ bool WavReader::walkChunks() {
 }
 
 void WavReader::close() {
-  if (!file_) return;
+  if (!open()) return;
   format_.reset();
   ops_->close(file_);
-  file_ = nullptr;
+  file_ = kNoFile;
 }
 
 int32_t WavReader::read(int32_t count, void* buffer) {
@@ -222,11 +222,11 @@ int WavReader::seekData(uint32_t offset) {
 }
 
 uint32_t WavReader::formatSize() const {
-  if (!file_) return 0;
+  if (!open()) return 0;
   return std::min<uint32_t>(wave::kRecordSize + readLe16(format_.get() + wave::kCbSizeOffset),
                             formatBlockSize_);
 }
 
 uint16_t WavReader::blockAlign() const {
-  return file_ ? readLe16(format_.get() + wave::kBlockAlignOffset) : 0;
+  return open() ? readLe16(format_.get() + wave::kBlockAlignOffset) : 0;
 }

@@ -7,10 +7,8 @@
 
 #include <cstdint>
 
+#include "platform/file_io.h"
 #include "platform/memory.h"
-
-struct FileOps;
-struct SystemFile;
 
 class WavReader {
  public:
@@ -32,20 +30,21 @@ class WavReader {
   int seekData(uint32_t offset);
 
   // Null / 0 on a closed reader.
-  const uint8_t* format() const { return file_ ? format_.get() : nullptr; }
+  const uint8_t* format() const { return open() ? format_.get() : nullptr; }
   // 18 + cbSize, never more than the record's block holds.
   uint32_t formatSize() const;
-  uint32_t dataSize() const { return file_ ? dataSize_ : 0; }
+  uint32_t dataSize() const { return open() ? dataSize_ : 0; }
   uint16_t blockAlign() const;
-  uint32_t sampleCount() const { return file_ ? sampleCount_ : 0; }
+  uint32_t sampleCount() const { return open() ? sampleCount_ : 0; }
   // The bytes from the data's start to the end of the file as it was opened.
-  int64_t bytesToEnd() const { return file_ ? fileEnd_ - dataOffset_ : 0; }
+  int64_t bytesToEnd() const { return open() ? fileEnd_ - dataOffset_ : 0; }
 
  private:
+  bool open() const { return file_ != kNoFile; }
   bool walkChunks();
 
   const FileOps* ops_ = nullptr;  // the ones the file was opened with
-  SystemFile* file_ = nullptr;
+  FileHandle file_ = kNoFile;
   Owned<uint8_t> format_;
   uint32_t formatBlockSize_ = 0;
   int64_t dataOffset_ = 0;

@@ -5,7 +5,6 @@
 //                             once, as a capture still being recorded does: a
 //                             read reaching one delivers the bytes before it,
 //                             the next read nothing, and later reads go on
-//   SARVIK_INTERRUPT=1        every other read and write is interrupted first
 //   SARVIK_FAIL_READ_AT=N     a read of the input that reaches file offset N
 //                             delivers the bytes before N, and then fails
 //   SARVIK_FAIL_SEEK_TO=N     a seek of the input to offset N fails
@@ -61,7 +60,6 @@ std::vector<long long> list(const char* name) {
 struct Settings {
   long long readChunk = setting("SARVIK_READ_CHUNK");
   std::vector<long long> endsAt = list("SARVIK_ENDS_AT");
-  long long interrupt = setting("SARVIK_INTERRUPT");
   long long failReadAt = setting("SARVIK_FAIL_READ_AT");
   long long failSeekTo = setting("SARVIK_FAIL_SEEK_TO");
   long long writeChunk = setting("SARVIK_WRITE_CHUNK");
@@ -79,32 +77,21 @@ const Settings& settings() {
 }
 
 const FileOps& system = kSystemFileOps;
-SystemFile* input = nullptr;
-SystemFile* output = nullptr;
+FileHandle input = kNoFile;
+FileHandle output = kNoFile;
 long long inputPos = 0;
 long long accepted = 0;
-// One for the reads and one for the writes, which the output's writer
-// thread makes.
-bool readInterruptNext = true;
-bool writeInterruptNext = true;
 size_t endsPassed = 0;   // of SARVIK_ENDS_AT
 size_t signalsSent = 0;  // of SARVIK_SIGNAL_AT
 long long allocations = 0;
 bool atTheEndForNow = false;  // the next read delivers nothing
 
-// True every other call while SARVIK_INTERRUPT is set.
-bool interrupted(bool& next) {
-  if (settings().interrupt != 1) return false;
-  next = !next;
-  return !next;
-}
-
-SystemFile* openRead(const char* path) {
+FileHandle openRead(const char* path) {
   inputPos = 0;
   return input = system.openRead(path);
 }
 
-SystemFile* create(const char* path) { return output = system.create(path); }
+FileHandle create(const char* path) { return output = system.create(path); }
 
 // n cut to at most chunk bytes and to what lies before failAt, done bytes
 // having moved: -1 once done has reached failAt. Settings below 0 are unset.
@@ -114,9 +101,8 @@ long long limited(uint32_t n, long long chunk, long long failAt, long long done)
   return done >= failAt ? -1 : std::min(allowed, failAt - done);
 }
 
-long readSome(SystemFile* file, void* buffer, uint32_t n) {
+long readSome(FileHandle file, void* buffer, uint32_t n) {
   if (file != input) return system.readSome(file, buffer, n);
-  if (interrupted(readInterruptNext)) return kInterrupted;
   if (atTheEndForNow) {
     atTheEndForNow = false;
     return 0;
@@ -144,9 +130,8 @@ long readSome(SystemFile* file, void* buffer, uint32_t n) {
   return got;
 }
 
-long writeSome(SystemFile* file, const void* data, uint32_t n) {
+long writeSome(FileHandle file, const void* data, uint32_t n) {
   if (file != output) return system.writeSome(file, data, n);
-  if (interrupted(writeInterruptNext)) return kInterrupted;
   if (settings().writeNoProgress == 1) return 0;
   const long long allowed = limited(n, settings().writeChunk, settings().failWriteAt, accepted);
   if (allowed < 0) return -1;
@@ -155,14 +140,14 @@ long writeSome(SystemFile* file, const void* data, uint32_t n) {
   return done;
 }
 
-int64_t seek(SystemFile* file, int64_t offset) {
+int64_t seek(FileHandle file, int64_t offset) {
   if (file == input && offset == settings().failSeekTo) return -1;
   const int64_t at = system.seek(file, offset);
   if (file == input && at >= 0) inputPos = at;
   return at;
 }
 
-bool close(SystemFile* file) {
+bool close(FileHandle file) {
   const bool closed = system.close(file);
   if (file == output && settings().failClose == 1) return false;
   return closed;

@@ -119,7 +119,7 @@ TEST(WavReaderOpen, OrderOfChunksDoesNotMatterAndTheFirstFmtWins) {
 int64_t kLonger = 0;
 const FileOps kCutOps = [] {
   FileOps ops = kSystemFileOps;
-  ops.size = [](SystemFile* file) { return kSystemFileOps.size(file) + kLonger; };
+  ops.size = [](FileHandle file) { return kSystemFileOps.size(file) + kLonger; };
   return ops;
 }();
 
@@ -155,12 +155,12 @@ long systemCalls = 0;
 const FileOps kCountingOps = {
     kSystemFileOps.openRead,
     kSystemFileOps.create,
-    [](SystemFile* file, void* buffer, uint32_t n) {
+    [](FileHandle file, void* buffer, uint32_t n) {
       ++systemCalls;
       return kSystemFileOps.readSome(file, buffer, n);
     },
     kSystemFileOps.writeSome,
-    [](SystemFile* file, int64_t offset) {
+    [](FileHandle file, int64_t offset) {
       ++systemCalls;
       return kSystemFileOps.seek(file, offset);
     },
