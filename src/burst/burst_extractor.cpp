@@ -9,13 +9,10 @@
 #endif
 
 #include "burst/report_text.h"
-#include "platform/process.h"
 #include "platform/terminal.h"
-#include "wav/little_endian.h"
 
 namespace {
 
-constexpr int32_t kBurstHeaderSize = 16;
 constexpr int kPauseType = 3;
 
 // Eight zero bytes, then the sync words Pa = 0xF872 and Pb = 0x4E1F, little-endian.
@@ -135,29 +132,6 @@ void swapWords(uint8_t* out, const uint8_t* in, int32_t n) {
 
 }  // namespace
 
-ReaderSource::ReaderSource(WavReader& reader, int32_t largestWanted)
-    : reader_(reader),
-      // Room for the 16 bytes delivered last, then the read, whose target is
-      // 64-byte aligned: the system copies into aligned memory faster.
-      buffer_(memoryBytes(kBurstHeaderSize + static_cast<size_t>(largestWanted) + 63)) {
-  if (!buffer_) return;
-  const auto room = reinterpret_cast<uintptr_t>(buffer_.get()) + kBurstHeaderSize;
-  target_ = reinterpret_cast<uint8_t*>(room + (64 - room % 64) % 64);
-}
-
-bool ReaderSource::stopped() const { return interruptCame(); }
-
-int32_t ReaderSource::next(int32_t wanted, const uint8_t** at) {
-  // The 16 bytes delivered last (fewer at the start) move to just before
-  // the read.
-  std::memmove(target_ - kBurstHeaderSize, target_ + delivered_ - kBurstHeaderSize,
-               kBurstHeaderSize);
-  const int32_t got = reader_.read(wanted, target_);
-  delivered_ = std::max(got, 0);
-  *at = target_;
-  return got;
-}
-
 template <bool kDiagnostic>
 ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputSink& output,
                             FILE* report, HeaderSearch search) {
@@ -240,7 +214,7 @@ ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputSink& 
       if (pos + kBurstHeaderSize > size) break;
       const uint8_t* const header = block + pos;
       const int type = header[12] & 0x1F;
-      const int32_t length = readLe16(header + 14) >> 3;
+      const int32_t length = (header[14] | header[15] << 8) >> 3;  // Pd counts bits
 
       ++burstCount;
       if (kDiagnostic && !say(report::kTraceHeader, header[13], header[12], length)) {

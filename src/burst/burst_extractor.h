@@ -7,11 +7,10 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "platform/memory.h"
-#include "wav/wav_reader.h"
-
 // The programs' block: a read asks for this many bytes less those carried.
 constexpr int32_t kBlockSize = 0x40000;
+// A burst header: eight zero bytes, Pa, Pb, Pc and Pd.
+constexpr int32_t kBurstHeaderSize = 16;
 // The largest payload: the largest length code, 65,535 bits, in bytes.
 constexpr uint32_t kLargestPayload = 0xFFFF >> 3;
 
@@ -20,33 +19,14 @@ class BlockSource {
  public:
   virtual ~BlockSource() = default;
   // Delivers up to wanted new bytes of the stream and points *at to them:
-  // their count, 0 at the end, -1 on an error. The last 16 bytes delivered
-  // before (fewer at the start) lie just before *at, so that a block can
-  // begin with bytes carried from the one before without copying them.
+  // their count, 0 at the end, -1 on an error. The last kBurstHeaderSize
+  // bytes delivered before (fewer at the start) lie just before *at, so that
+  // a block can begin with bytes carried from the one before without
+  // copying them.
   virtual int32_t next(int32_t wanted, const uint8_t** at) = 0;
   // True once the run is to stop where it is (an interrupt came): no block
   // is asked for after that.
   virtual bool stopped() const { return false; }
-};
-
-// The programs' source: one read per block into one buffer, allocated once,
-// where the block is scanned; the 16 bytes delivered before are moved to
-// just before it. A buffer of one block stays in the processor's cache
-// while it is scanned, which makes this faster than larger reads. Once an
-// interrupt has come, it is stopped.
-class ReaderSource final : public BlockSource {
- public:
-  ReaderSource(WavReader& reader, int32_t largestWanted);
-  // False when the buffer could not be had.
-  bool allocated() const { return buffer_ != nullptr; }
-  int32_t next(int32_t wanted, const uint8_t** at) override;
-  bool stopped() const override;
-
- private:
-  WavReader& reader_;
-  Owned<uint8_t> buffer_;
-  uint8_t* target_ = nullptr;  // where the reads land, 64-byte aligned
-  int32_t delivered_ = 0;      // by the last read
 };
 
 // Where the loop's payloads go.

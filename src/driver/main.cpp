@@ -6,9 +6,8 @@
 #include <cstring>
 
 #include "burst/burst_extractor.h"
-#include "driver/progress_line.h"
+#include "driver/input_source.h"
 #include "output/output_file.h"
-#include "platform/clock.h"
 #include "platform/file_io.h"
 #include "platform/memory.h"
 #include "platform/process.h"
@@ -95,39 +94,11 @@ Failure checkFormat(const uint8_t* format) {
   return Failure::none;
 }
 
-// The programs' blocks, with the progress line drawn as they come where
-// standard error shows it: the clock is read once a block, the terminal's
-// width only when a line is due.
-class ProgressSource final : public BlockSource {
- public:
-  ProgressSource(BlockSource& source, int64_t size)
-      : source_(source), on_(progressAvailable()), line_(size, on_ ? clockSource() : 0) {}
-
-  int32_t next(int32_t wanted, const uint8_t** at) override {
-    const int32_t got = source_.next(wanted, at);
-    if (!on_ || got <= 0) return got;
-    read_ += got;
-    const int64_t now = clockSource();
-    if (line_.due(now)) {
-      const char* text = line_.text(read_, now, progressWidth());
-      progressDraw(text, std::strlen(text));
-    }
-    return got;
-  }
-  bool stopped() const override { return source_.stopped(); }
-
- private:
-  BlockSource& source_;
-  const bool on_;
-  ProgressLine line_;
-  int64_t read_ = 0;
-};
-
 // Creates the output, runs the extraction and closes the output again.
 // Everything the run needs is allocated before the output is created, so a
 // run that fails for want of memory leaves an existing file as it was.
 Failure extractTo(WavReader& reader, const char* inputPath, const char* outputPath) {
-  ReaderSource source(reader, kBlockSize);
+  InputSource source(reader);
   if (!source.allocated()) return Failure::outOfMemory;
   // Creating the input itself would truncate it before a byte was read.
   if (fileOps->sameFile(inputPath, outputPath)) return Failure::outputNotCreated;
@@ -136,8 +107,7 @@ Failure extractTo(WavReader& reader, const char* inputPath, const char* outputPa
   if (interruptCame()) return Failure::interrupted;
   const Owned<OutputFile> output = OutputFile::create(outputPath);
   if (!output) return Failure::outputNotCreated;
-  ProgressSource blocks(source, reader.bytesToEnd());
-  const ExtractResult result = extractBursts<kDiagnostic>(blocks, kBlockSize, *output, stdout);
+  const ExtractResult result = extractBursts<kDiagnostic>(source, kBlockSize, *output, stdout);
   const bool closed = output->close();
   if (result == ExtractResult::readFailed) return Failure::readError;
   if (result == ExtractResult::writeFailed || !closed) return Failure::writeError;

@@ -76,14 +76,3 @@ size_t progressText(char* out, size_t room, int64_t bytes, int64_t size, int64_t
   }
   return std::strlen(out);
 }
-
-bool ProgressLine::due(int64_t now) {
-  if (now < due_) return false;
-  due_ = now + kProgressEveryMs;
-  return true;
-}
-
-const char* ProgressLine::text(int64_t bytes, int64_t now, int width) {
-  progressText(text_, sizeof text_, bytes, size_, now - start_, width);
-  return text_;
-}

@@ -1,15 +1,10 @@
 // The progress line's text: how far a run has got through its input, laid
-// out for a terminal of a given width, and when it is due. Arithmetic only:
-// the caller reads the clock and draws the text.
+// out for a terminal of a given width. Arithmetic only: the caller reads the
+// clock and draws the text.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-
-// The first line comes this long after the start, the next ones at most
-// this often; milliseconds.
-constexpr int64_t kProgressFirstMs = 1000;
-constexpr int64_t kProgressEveryMs = 250;
 
 // Puts the line for bytes read of size, elapsedMs after the start, into out
 // (room bytes, NUL-terminated) and gives its length: at most width - 1
@@ -21,20 +16,3 @@ constexpr int64_t kProgressEveryMs = 250;
 // rate alone: "5.21 GiB  93.2 MiB/s".
 size_t progressText(char* out, size_t room, int64_t bytes, int64_t size, int64_t elapsedMs,
                     int width);
-
-// One run's line: the input's size and the time of the start.
-class ProgressLine {
- public:
-  ProgressLine(int64_t size, int64_t start)
-      : size_(size), start_(start), due_(start + kProgressFirstMs) {}
-  // True when a line is due at now, which then counts as drawn.
-  bool due(int64_t now);
-  // The line for bytes read by now, for a terminal width columns wide.
-  const char* text(int64_t bytes, int64_t now, int width);
-
- private:
-  int64_t size_;
-  int64_t start_;
-  int64_t due_;
-  char text_[128];
-};

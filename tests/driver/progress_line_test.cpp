@@ -1,5 +1,4 @@
-// The progress line's layout and timing, with the clock and the width set
-// here.
+// The progress line's layout, for the sizes, times and widths set here.
 #include "driver/progress_line.h"
 
 #include <gtest/gtest.h>
@@ -56,21 +55,6 @@ TEST(ProgressLine, LayoutFitsTheWidth) {
   char small[12];
   EXPECT_EQ(progressText(small, sizeof small, 9 * kGiB / 2, 9 * kGiB, 30000, 60), 9u);
   EXPECT_STREQ(small, "50%  0:30");
-}
-
-// A line a second after the start, then at most every quarter second; the
-// rate counts from the start.
-TEST(ProgressLine, DueAfterASecondThenFourTimesASecond) {
-  ProgressLine line(100 * kMiB, 5000);
-  EXPECT_FALSE(line.due(5000));
-  EXPECT_FALSE(line.due(5999));
-  EXPECT_TRUE(line.due(6000));
-  EXPECT_FALSE(line.due(6000));
-  EXPECT_FALSE(line.due(6249));
-  EXPECT_TRUE(line.due(6300));
-  EXPECT_FALSE(line.due(6549));
-  EXPECT_TRUE(line.due(9000));
-  EXPECT_STREQ(line.text(40 * kMiB, 9000, 0), "40.0 MiB / 100.0 MiB  40%  10.0 MiB/s  0:06");
 }
 
 }  // namespace

@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "driver/progress_line.h"
+#include "loop_runner.h"
 #include "test_support.h"
 
 using namespace testsupport;
@@ -264,6 +266,31 @@ TEST(Terminal, ProgressLineLeavesTheScreenAsWithoutIt) {
   EXPECT_EQ(run.signal, 9);
   EXPECT_FALSE(drawnLines(run.err).empty());
   EXPECT_EQ(run.out, "");
+}
+
+// A line a second after the start, then at most every quarter second, the
+// rate counted from the start. The clock steps 125 ms at each reading: the
+// start's, then one a block, so the lines come with the 8th block and every
+// other one after it.
+TEST(Terminal, ProgressLineDueAfterASecondThenFourTimesASecond) {
+  const Bytes data(8 << 20, '\0');
+  const TempDir dir;
+  writeFile(dir / "in.wav", pcmWav(data));
+  RunOptions options;
+  options.env = {"SARVIK_CLOCK_STEP=125", "LC_ALL=C", "TERM=xterm"};
+  options.terminal = 2;
+  options.columns = 80;
+  const Outcome run =
+      runProgram(SARVIK_FAULTY, {SARVIK_FAULTY, dir / "in.wav", dir / "out"}, options);
+  const std::vector<long long> ends = runLoop(data, kBlockSize).readEnds;
+  std::vector<std::string> expected;
+  for (size_t block = 8; block <= ends.size(); block += 2) {
+    char text[128];
+    progressText(text, sizeof text, ends[block - 1], int64_t(data.size()), int64_t(125 * block),
+                 80);
+    expected.push_back(text);
+  }
+  EXPECT_EQ(drawnLines(run.err), expected);
 }
 
 }  // namespace
