@@ -8,20 +8,22 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 
+#include "platform/screen.h"
 #include "platform/terminal.h"
 
 namespace {
 
 const iconv_t kNoConversion = reinterpret_cast<iconv_t>(-1);
 
-// Whether standard output and standard error are terminals.
+// Whether standard output and standard error are terminals, and whether
+// standard error shows the progress line.
 bool stdoutOnScreen = false;
 bool stderrOnScreen = false;
+bool lineShownThere = false;
 
 // A character set's name, long enough for any iconv knows.
 using Charset = char[64];
@@ -84,45 +86,6 @@ bool toConvert(Charset& charset) {
   return true;
 }
 
-// Converts the n bytes of text a piece at a time through a buffer on the
-// stack, writing each piece to stream, or only trying when stream is null.
-// False when the character set cannot hold the text.
-bool convert(iconv_t toLocale, const char* text, size_t n, FILE* stream) {
-  iconv(toLocale, nullptr, nullptr, nullptr, nullptr);
-  char* in = const_cast<char*>(text);
-  size_t inLeft = n;
-  for (;;) {
-    char piece[64];
-    char* out = piece;
-    size_t outLeft = sizeof piece;
-    const bool closing = inLeft == 0;  // then only the shift back to the initial state
-    const size_t result = closing ? iconv(toLocale, nullptr, nullptr, &out, &outLeft)
-                                  : iconv(toLocale, &in, &inLeft, &out, &outLeft);
-    if (result == static_cast<size_t>(-1) && errno != E2BIG) return false;
-    if (stream) std::fwrite(piece, 1, sizeof piece - outLeft, stream);
-    if (closing && result != static_cast<size_t>(-1)) return true;
-  }
-}
-
-// The progress line: a carriage return, the text and erase-in-line
-// (ESC [ K), which every terminal but a dumb one knows; a terminal that
-// names no type counts as dumb.
-bool lineWanted = false;
-bool lineShown = false;
-
-bool knownTerminal() {
-  const char* type = std::getenv("TERM");
-  return type && *type && std::strcmp(type, "dumb") != 0;
-}
-
-// Before a text that lands on the screen: the line goes, and the text
-// waiting for standard output comes first.
-void makeRoom(FILE* stream) {
-  if (!lineShown || (stream != stderr && !stdoutOnScreen)) return;
-  progressErase();
-  std::fflush(stdout);
-}
-
 // The conversion from Shift_JIS to the locale's character set, or
 // kNoConversion. Looked up at the first text for a terminal, not before:
 // files and pipes never need the locale's data (megabytes of address space),
@@ -139,50 +102,58 @@ iconv_t toLocale() {
   return conversion;
 }
 
+// The progress line is a carriage return, the text and erase-in-line
+// (ESC [ K), which every terminal but a dumb one knows; a terminal that
+// names no type counts as dumb.
+bool knownTerminal() {
+  const char* type = std::getenv("TERM");
+  return type && *type && std::strcmp(type, "dumb") != 0;
+}
+
 }  // namespace
 
 void terminalSetUp() {
   stdoutOnScreen = isatty(STDOUT_FILENO);
   stderrOnScreen = isatty(STDERR_FILENO);
-  lineWanted = stderrOnScreen && knownTerminal();
+  lineShownThere = stderrOnScreen && knownTerminal();
 }
 
-void textWrite(FILE* stream, const char* text, size_t n) {
-  makeRoom(stream);
-  const iconv_t conversion =
-      (stream == stdout ? stdoutOnScreen : stderrOnScreen) ? toLocale() : kNoConversion;
-  // Tried whole first, so that a text the character set cannot hold goes as
-  // it is rather than half converted.
-  if (conversion != kNoConversion && convert(conversion, text, n, nullptr)) {
-    convert(conversion, text, n, stream);
-    return;
+bool onScreen(FILE* stream) { return stream == stdout ? stdoutOnScreen : stderrOnScreen; }
+
+bool lineWanted() { return lineShownThere; }
+
+void screenWrite(FILE* stream, const char* text, size_t n) {
+  // Converted whole, once, so that a text the character set cannot hold
+  // goes as it is rather than half converted. The longest text, a report
+  // line, takes less than 256 bytes, half again as many in UTF-8.
+  char converted[1024];
+  char* in = const_cast<char*>(text);
+  char* out = converted;
+  size_t inLeft = n, outLeft = sizeof converted;
+  const iconv_t conversion = toLocale();
+  const bool whole = conversion != kNoConversion &&
+                     iconv(conversion, nullptr, nullptr, nullptr, nullptr) == 0 &&
+                     iconv(conversion, &in, &inLeft, &out, &outLeft) != static_cast<size_t>(-1) &&
+                     iconv(conversion, nullptr, nullptr, &out, &outLeft) != static_cast<size_t>(-1);
+  if (whole) {
+    std::fwrite(converted, 1, sizeof converted - outLeft, stream);
+  } else {
+    std::fwrite(text, 1, n, stream);
   }
-  std::fwrite(text, 1, n, stream);
 }
 
-void nameWrite(FILE* stream, const char* name) {
-  makeRoom(stream);
-  std::fputs(name, stream);
-}
-
-bool progressAvailable() { return lineWanted; }
+void nameOut(FILE* stream, const char* name) { std::fputs(name, stream); }
 
 int progressWidth() {
   struct winsize size {};
   return ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
 }
 
-void progressDraw(const char* text, size_t n) {
-  if (!lineWanted) return;
+void lineDraw(const char* text, size_t n, size_t) {
   char line[256];  // one write: the line never shows half drawn
   n = std::min(n, sizeof line - 4);
   line[0] = '\r';
   std::memcpy(line + 1, text, n);
   std::memcpy(line + 1 + n, "\x1b[K", 3);
   std::fwrite(line, 1, n + 4, stderr);
-  lineShown = n > 0;
-}
-
-void progressErase() {
-  if (lineShown) progressDraw("", 0);
 }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "platform/screen.h"
 #include "platform/terminal.h"
 #include "platform/win32_text.h"
 
@@ -21,12 +22,12 @@ struct Console {
 };
 Console consoles[] = {{stdout, STD_OUTPUT_HANDLE, nullptr}, {stderr, STD_ERROR_HANDLE, nullptr}};
 
-HANDLE consoleOf(FILE* stream) {
-  for (const Console& console : consoles) {
-    if (console.stream == stream) return console.handle;
-  }
-  return nullptr;
-}
+HANDLE consoleOf(FILE* stream) { return consoles[stream == stdout ? 0 : 1].handle; }
+
+// The progress line, on standard error's console: a carriage return, the
+// text and erase-in-line (ESC [ K) where the console takes escape
+// sequences, and on an older one spaces over what the line held before.
+bool escapes = false;
 
 // Lines end with CR LF on a console, as the text streams end them elsewhere.
 void writeConsole(FILE* stream, HANDLE console, const wchar_t* text, size_t n) {
@@ -38,40 +39,6 @@ void writeConsole(FILE* stream, HANDLE console, const wchar_t* text, size_t n) {
     if (at < n) WriteConsoleW(console, L"\r\n", 2, &written, nullptr);
     line = at + 1;
   }
-}
-
-// The progress line, on standard error's console: a carriage return, the
-// text and erase-in-line (ESC [ K) where the console takes escape
-// sequences, and on an older one spaces over what the line held before.
-bool escapes = false;
-size_t lineShown = 0;  // characters
-
-// Writes a carriage return, the text and whatever clears the rest of the
-// line, in one call.
-void drawLine(const char* text, size_t n) {
-  wchar_t line[300];
-  n = std::min(n, size_t{100});
-  size_t length = 0;
-  line[length++] = L'\r';
-  for (size_t i = 0; i < n; ++i) line[length++] = static_cast<unsigned char>(text[i]);
-  if (escapes) {
-    for (const wchar_t c : {L'\x1b', L'[', L'K'}) line[length++] = c;
-  } else if (lineShown > n) {
-    for (size_t i = n; i < lineShown; ++i) line[length++] = L' ';
-    line[length++] = L'\r';
-    for (size_t i = 0; i < n; ++i) line[length++] = static_cast<unsigned char>(text[i]);
-  }
-  DWORD written = 0;
-  WriteConsoleW(consoles[1].handle, line, static_cast<DWORD>(length), &written, nullptr);
-  lineShown = n;
-}
-
-// Before a text that lands on the screen: the line goes, and the text
-// waiting for standard output comes first.
-void makeRoom(FILE* stream) {
-  if (lineShown == 0 || (stream != stderr && !consoles[0].handle)) return;
-  progressErase();
-  std::fflush(stdout);
 }
 
 }  // namespace
@@ -87,13 +54,11 @@ void terminalSetUp() {
   }
 }
 
-void textWrite(FILE* stream, const char* text, size_t n) {
-  makeRoom(stream);
-  HANDLE console = consoleOf(stream);
-  if (!console) {
-    std::fwrite(text, 1, n, stream);
-    return;
-  }
+bool onScreen(FILE* stream) { return consoleOf(stream) != nullptr; }
+
+bool lineWanted() { return consoles[1].handle != nullptr; }
+
+void screenWrite(FILE* stream, const char* text, size_t n) {
   // In pieces cut between characters; a byte gives at most one unit.
   wchar_t wide[256];
   while (n > 0) {
@@ -104,14 +69,13 @@ void textWrite(FILE* stream, const char* text, size_t n) {
     piece = std::min(piece, n);
     const int units = MultiByteToWideChar(kShiftJis, 0, text, static_cast<int>(piece), wide,
                                           sizeof wide / sizeof *wide);
-    writeConsole(stream, console, wide, static_cast<size_t>(units));
+    writeConsole(stream, consoleOf(stream), wide, static_cast<size_t>(units));
     text += piece;
     n -= piece;
   }
 }
 
-void nameWrite(FILE* stream, const char* name) {
-  makeRoom(stream);
+void nameOut(FILE* stream, const char* name) {
   wchar_t wide[kWideRoom];
   const long units = wideFromWtf8(name, wide, kWideRoom);
   if (units < 0) return;  // no name of the system's
@@ -126,18 +90,25 @@ void nameWrite(FILE* stream, const char* name) {
   std::fwrite(ansi, 1, static_cast<size_t>(n), stream);
 }
 
-bool progressAvailable() { return consoles[1].handle != nullptr; }
-
 int progressWidth() {
   CONSOLE_SCREEN_BUFFER_INFO info;
   if (!consoles[1].handle || !GetConsoleScreenBufferInfo(consoles[1].handle, &info)) return 0;
   return info.srWindow.Right - info.srWindow.Left + 1;
 }
 
-void progressDraw(const char* text, size_t n) {
-  if (consoles[1].handle) drawLine(text, n);
-}
-
-void progressErase() {
-  if (lineShown > 0) drawLine("", 0);
+void lineDraw(const char* text, size_t n, size_t shown) {
+  wchar_t line[300];
+  n = std::min(n, size_t{100});
+  size_t length = 0;
+  line[length++] = L'\r';
+  for (size_t i = 0; i < n; ++i) line[length++] = static_cast<unsigned char>(text[i]);
+  if (escapes) {
+    for (const wchar_t c : {L'\x1b', L'[', L'K'}) line[length++] = c;
+  } else if (shown > n) {
+    for (size_t i = n; i < shown; ++i) line[length++] = L' ';
+    line[length++] = L'\r';
+    for (size_t i = 0; i < n; ++i) line[length++] = static_cast<unsigned char>(text[i]);
+  }
+  DWORD written = 0;
+  WriteConsoleW(consoles[1].handle, line, static_cast<DWORD>(length), &written, nullptr);
 }
