@@ -25,8 +25,6 @@ OutputFile::~OutputFile() {
     pthread_cond_broadcast(&changed_);
     pthread_mutex_unlock(&lock_);
     pthread_join(writer_, nullptr);
-    pthread_cond_destroy(&changed_);
-    pthread_mutex_destroy(&lock_);
   }
   if (file_ != kNoFile) ops_.close(file_);
 }
@@ -53,18 +51,11 @@ void* OutputFile::writeHanded(void* context) {
 }
 
 bool OutputFile::startWriter() {
-  if (pthread_mutex_init(&lock_, nullptr) != 0) return false;
   pthread_attr_t attributes;
-  bool started = false;
-  if (pthread_cond_init(&changed_, nullptr) == 0) {
-    if (pthread_attr_init(&attributes) == 0) {
-      pthread_attr_setstacksize(&attributes, kWriterStack);
-      started = pthread_create(&writer_, &attributes, writeHanded, this) == 0;
-      pthread_attr_destroy(&attributes);
-    }
-    if (!started) pthread_cond_destroy(&changed_);
-  }
-  if (!started) pthread_mutex_destroy(&lock_);
+  if (pthread_attr_init(&attributes) != 0) return false;
+  pthread_attr_setstacksize(&attributes, kWriterStack);
+  const bool started = pthread_create(&writer_, &attributes, writeHanded, this) == 0;
+  pthread_attr_destroy(&attributes);
   return started;
 }
 

@@ -54,8 +54,8 @@ class OutputFile final : public OutputSink {
   // (it could not be started) each buffer is written when it is handed over.
   bool threaded_ = false;
   pthread_t writer_;
-  pthread_mutex_t lock_;
-  pthread_cond_t changed_;
+  pthread_mutex_t lock_ = PTHREAD_MUTEX_INITIALIZER;
+  pthread_cond_t changed_ = PTHREAD_COND_INITIALIZER;
   // Under lock while the writer runs: the buffer handed over and not yet
   // written, or null; whether a write has failed (then nothing more is
   // written); whether the writer is to end.

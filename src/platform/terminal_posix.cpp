@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
@@ -28,13 +28,6 @@ bool lineShownThere = false;
 // A character set's name, long enough for any iconv knows.
 using Charset = char[64];
 
-// Copies the n bytes at from into charset, cut to fit.
-void charsetCopy(Charset& charset, const char* from, size_t n) {
-  n = n < sizeof(Charset) - 1 ? n : sizeof(Charset) - 1;
-  std::memcpy(charset, from, n);
-  charset[n] = '\0';
-}
-
 // The name of the character set that the locale in force shows. An
 // installed locale tells its own, whatever its name ("ja_JP" is EUC-JP);
 // the process's locale stays "C" all the same. Otherwise the name of the
@@ -43,8 +36,7 @@ void charsetCopy(Charset& charset, const char* from, size_t n) {
 void localeCharset(Charset& charset) {
   charset[0] = '\0';
   if (const locale_t locale = newlocale(LC_CTYPE_MASK, "", locale_t(0))) {
-    const char* codeset = nl_langinfo_l(CODESET, locale);
-    charsetCopy(charset, codeset, std::strlen(codeset));
+    std::snprintf(charset, sizeof(Charset), "%s", nl_langinfo_l(CODESET, locale));
     freelocale(locale);
     return;
   }
@@ -52,38 +44,10 @@ void localeCharset(Charset& charset) {
     const char* name = std::getenv(variable);
     if (!name || !*name) continue;
     const char* dot = std::strchr(name, '.');
-    if (dot) charsetCopy(charset, dot + 1, std::strcspn(dot + 1, "@"));
+    if (dot)
+      std::snprintf(charset, sizeof(Charset), "%.*s", int(std::strcspn(dot + 1, "@")), dot + 1);
     return;
   }
-}
-
-// The name iconv is given for charset, in charset, under any of the usual
-// spellings; false where the bytes go as they are: Shift_JIS already, or
-// nothing known (none, or the "C" locale's ASCII, which holds no Japanese).
-bool toConvert(Charset& charset) {
-  Charset key;  // the letters and digits, in capitals: "eucJP" is "EUCJP"
-  size_t n = 0;
-  for (const char* c = charset; *c; ++c) {
-    if (std::isalnum(static_cast<unsigned char>(*c))) {
-      key[n++] = static_cast<char>(std::toupper(static_cast<unsigned char>(*c)));
-    }
-  }
-  key[n] = '\0';
-  const struct {
-    const char* key;
-    const char* name;  // nullptr: as they are
-  } spellings[] = {
-      {"", nullptr},      {"ANSIX341968", nullptr}, {"SJIS", nullptr},       {"SHIFTJIS", nullptr},
-      {"CP932", nullptr}, {"MS932", nullptr},       {"WINDOWS31J", nullptr}, {"MSKANJI", nullptr},
-      {"UTF8", "UTF-8"},  {"EUCJP", "EUC-JP"},      {"UJIS", "EUC-JP"},
-  };
-  for (const auto& spelling : spellings) {
-    if (std::strcmp(key, spelling.key) != 0) continue;
-    if (!spelling.name) return false;
-    charsetCopy(charset, spelling.name, std::strlen(spelling.name));
-    break;
-  }
-  return true;
 }
 
 // The conversion from Shift_JIS to the locale's character set, or
@@ -96,9 +60,12 @@ iconv_t toLocale() {
   static iconv_t conversion = kNoConversion;
   if (looked) return conversion;
   looked = true;
+  // iconv knows every spelling of a name ("eucJP", "ujis", "utf8"). One of
+  // Shift_JIS gives the bytes as they are, and one it cannot open, or the
+  // "C" locale's ASCII, which cannot hold the text, leaves them so.
   Charset charset;
   localeCharset(charset);
-  if (toConvert(charset)) conversion = iconv_open(charset, "CP932");
+  if (*charset) conversion = iconv_open(charset, "CP932");
   return conversion;
 }
 

@@ -56,21 +56,15 @@ struct Walk {
   Owned<uint8_t> ahead;  // kAheadSize bytes; aheadLength of them read from aheadStart
   int64_t aheadStart;
   int32_t aheadLength;
-  int64_t systemPos;  // where the system file stands; -1 when unknown
 };
 
-bool seekTo(Walk& w, int64_t at) {
-  if (w.systemPos != at) w.systemPos = w.ops.seek(w.file, at);
-  return w.systemPos == at;
-}
+bool seekTo(const Walk& w, int64_t at) { return w.ops.seek(w.file, at) == at; }
 
 // count bytes at offset at, from the file: the bytes read, or -1. Once an
 // interrupt has come, the walk reads no more: the run is over.
-int32_t readFile(Walk& w, int64_t at, uint8_t* out, int32_t count) {
+int32_t readFile(const Walk& w, int64_t at, uint8_t* out, int32_t count) {
   if (interruptCame()) return -1;
-  const int32_t got = seekTo(w, at) ? fileReadFull(w.ops, w.file, out, count) : -1;
-  w.systemPos = got < 0 ? -1 : at + got;
-  return got;
+  return seekTo(w, at) ? fileReadFull(w.ops, w.file, out, count) : -1;
 }
 
 // The n bytes at offset at when the read-ahead holds all of them, else null.
@@ -170,7 +164,7 @@ int WavReader::open(const char* path) {
 }
 
 bool WavReader::walkChunks() {
-  Walk walk{*ops_, file_, ops_->size(file_), memoryBytes(kAheadSize), 0, 0, 0};
+  Walk walk{*ops_, file_, ops_->size(file_), memoryBytes(kAheadSize), 0, 0};
   Chunk riff{};
   if (walk.size < 0 || !walk.ahead || findRiffWave(walk, &riff) != Step::found) return false;
   fileEnd_ = walk.size;
