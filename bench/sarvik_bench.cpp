@@ -8,7 +8,8 @@
 //   ffmpeg     its IEC 61937 demuxer, where ffmpeg is on the PATH;
 //   baseline   another sarvik program, when one is given (an older build).
 // Each figure is the median over the rounds of the ratio to sarvik's time in
-// the same round; peak resident memory is sarvik's largest.
+// the same round, with the lowest and highest of the rounds below it; peak
+// resident memory is sarvik's largest.
 //
 // usage: sarvik_bench [MiB per input, default 1024] [rounds, default 5] [dir]
 //                     [inputs, default abcde] [baseline program]
@@ -292,10 +293,20 @@ int main(int argc, char** argv) {
     auto ratio = [](const std::vector<double>& v) {
       return v.empty() ? std::string("-") : std::to_string(median(v)).substr(0, 5);
     };
+    // The spread: the lowest and the highest ratio of the rounds.
+    auto range = [](std::vector<double> v) {
+      if (v.empty()) return std::string();
+      std::sort(v.begin(), v.end());
+      char text[16];
+      std::snprintf(text, sizeof text, "%.2f-%.2f", v.front(), v.back());
+      return std::string(text);
+    };
     const double t = median(tool);
     std::printf("%-31s %9.3f %11.2f %9s %9s %9s %9s %9ld\n", names[kind - 'a'], t,
                 double(bytes) / t / 1e9, ratio(tty).c_str(), ratio(io).c_str(), ratio(ff).c_str(),
                 ratio(base).c_str(), rss);
+    std::printf("%-31s %9s %11s %9s %9s %9s %9s\n", "  the rounds' range", "", "",
+                range(tty).c_str(), range(io).c_str(), range(ff).c_str(), range(base).c_str());
     std::fflush(stdout);
     unlink(in.c_str());
     unlink(out.c_str());

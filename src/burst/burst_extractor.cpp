@@ -4,11 +4,11 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
-#if defined(__x86_64__) || defined(__SSE2__)
-#include <immintrin.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
 #endif
 
-#include "burst/report_text.h"
+#include "burst/texts.h"
 #include "platform/terminal.h"
 
 namespace {
@@ -22,8 +22,8 @@ int32_t padded(int32_t n) { return n + (n & 1); }
 
 bool isHeader(const uint8_t* p) { return std::memcmp(p, kPreamble, sizeof kPreamble) == 0; }
 
-// The first offset p in [from, last] at which a header starts, or last + 1,
-// one candidate at a time: where the first sync byte is.
+// The first offset in [p, last] at which a header starts, or last + 1, one
+// candidate at a time: where the first sync byte is.
 int32_t findHeaderBytewise(const uint8_t* block, int32_t p, int32_t last) {
   while (p <= last) {
     const void* sync = std::memchr(block + p + 8, kPreamble[8], static_cast<size_t>(last - p + 1));
@@ -36,74 +36,31 @@ int32_t findHeaderBytewise(const uint8_t* block, int32_t p, int32_t last) {
   return last + 1;
 }
 
-// The first offset p in [from, last] at which a header starts, or last + 1,
-// sixty-four offsets at a time: paMask(at) has bit i set when both Pa bytes
-// lie at at + i, and only those offsets are compared in full, in turn. The
-// loads stay within the block (p + 63 <= last = size - 16). Inlined into
-// each caller, so that paMask is compiled for the caller's processor.
-template <uint64_t (*paMask)(const uint8_t*)>
-__attribute__((always_inline)) inline int32_t findHeaderWith(const uint8_t* block, int32_t p,
-                                                             int32_t last) {
+// The first offset in [p, last] at which a header starts, or last + 1: the
+// offset a comparison at every byte finds, found faster. With SSE2 (every
+// x86-64), sixty-four offsets at a time: bit i of the mask is set when both
+// Pa bytes lie at p + 8 + i, and only those offsets are compared in full, in
+// turn; the loads stay within the block (p + 63 <= last = size - 16).
+int32_t findHeader(const uint8_t* block, int32_t p, int32_t last) {
+#if defined(__SSE2__)
+  const __m128i pa0 = _mm_set1_epi8(static_cast<char>(kPreamble[8]));
+  const __m128i pa1 = _mm_set1_epi8(static_cast<char>(kPreamble[9]));
+  auto bits = [&](const uint8_t* at) {  // 16 offsets
+    const __m128i b0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    const __m128i b1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 1));
+    return static_cast<uint64_t>(
+        _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(b0, pa0), _mm_cmpeq_epi8(b1, pa1))));
+  };
   for (; p + 63 <= last; p += 64) {
-    for (uint64_t mask = paMask(block + p + 8); mask != 0; mask &= mask - 1) {
+    const uint8_t* at = block + p + 8;
+    uint64_t mask = bits(at) | bits(at + 16) << 16 | bits(at + 32) << 32 | bits(at + 48) << 48;
+    for (; mask != 0; mask &= mask - 1) {
       const int32_t candidate = p + __builtin_ctzll(mask);
       if (isHeader(block + candidate)) return candidate;
     }
   }
+#endif
   return findHeaderBytewise(block, p, last);
-}
-
-#if defined(__SSE2__)
-// In four 16-byte vectors.
-uint64_t paMask16(const uint8_t* at) {
-  const __m128i pa0 = _mm_set1_epi8(static_cast<char>(kPreamble[8]));
-  const __m128i pa1 = _mm_set1_epi8(static_cast<char>(kPreamble[9]));
-  auto bits = [&](int32_t i) {
-    const __m128i b0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + i));
-    const __m128i b1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + i + 1));
-    return static_cast<uint64_t>(
-               _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(b0, pa0), _mm_cmpeq_epi8(b1, pa1))))
-           << i;
-  };
-  return bits(0) | bits(16) | bits(32) | bits(48);
-}
-#endif
-
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-#define SARVIK_AVX2 1
-// In two 32-byte vectors, where the processor has them.
-__attribute__((target("avx2"))) inline uint64_t paMask32(const uint8_t* at) {
-  const __m256i pa0 = _mm256_set1_epi8(static_cast<char>(kPreamble[8]));
-  const __m256i pa1 = _mm256_set1_epi8(static_cast<char>(kPreamble[9]));
-  const __m256i low = _mm256_and_si256(
-      _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at)), pa0),
-      _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 1)), pa1));
-  const __m256i high = _mm256_and_si256(
-      _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 32)), pa0),
-      _mm256_cmpeq_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 33)), pa1));
-  return static_cast<uint32_t>(_mm256_movemask_epi8(low)) |
-         static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(high))) << 32;
-}
-
-__attribute__((target("avx2"))) int32_t findHeaderAvx2(const uint8_t* block, int32_t p,
-                                                       int32_t last) {
-  return findHeaderWith<paMask32>(block, p, last);
-}
-#endif
-
-// The first offset p in [from, last] at which a header starts, or last + 1:
-// the offset a comparison at every byte finds, found faster.
-int32_t findHeader(const uint8_t* block, int32_t from, int32_t last, bool wide) {
-#if defined(SARVIK_AVX2)
-  if (wide) return findHeaderAvx2(block, from, last);
-#else
-  (void)wide;
-#endif
-#if defined(__SSE2__)
-  return findHeaderWith<paMask16>(block, from, last);
-#else
-  return findHeaderBytewise(block, from, last);
-#endif
 }
 
 // 16-bit little-endian words to big-endian; of an odd count the last byte is
@@ -134,13 +91,7 @@ void swapWords(uint8_t* out, const uint8_t* in, int32_t n) {
 
 template <bool kDiagnostic>
 ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputSink& output,
-                            FILE* report, HeaderSearch search) {
-#if defined(SARVIK_AVX2)
-  const bool wide = search == HeaderSearch::widest && __builtin_cpu_supports("avx2");
-#else
-  const bool wide = false;
-  (void)search;
-#endif
+                            FILE* report) {
   int32_t carry = 0;
   long long streamBase = 0;  // stream offset of the byte at the start of the block
   long long bytesWritten = 0;
@@ -181,7 +132,7 @@ ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputSink& 
     // Once the source is stopped, no read is traced or made.
     if (source.stopped()) return finish(ExtractResult::stopped);
     const int32_t wanted = blockSize - carry;
-    if (kDiagnostic && !say(report::kTraceRead, wanted)) return ExtractResult::writeFailed;
+    if (kDiagnostic && !say(text::kTraceRead, wanted)) return ExtractResult::writeFailed;
     const uint8_t* fresh = nullptr;
     const int32_t got = source.next(wanted, &fresh);
     // Stopped during the read: a block that came is still scanned, but the
@@ -189,8 +140,8 @@ ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputSink& 
     if (got <= 0 && source.stopped()) return finish(ExtractResult::stopped);
     if (got < 0) return finish(ExtractResult::readFailed);
     if (got == 0) {
-      return say(report::kSummary, burstCount, bytesWritten) ? ExtractResult::ended
-                                                             : ExtractResult::writeFailed;
+      return say(text::kSummary, burstCount, bytesWritten) ? ExtractResult::ended
+                                                           : ExtractResult::writeFailed;
     }
     // The carried bytes are the last ones delivered: they lie just before.
     const uint8_t* const block = fresh - carry;
@@ -201,8 +152,8 @@ ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputSink& 
       pending = false;
       const bool complete = size >= padded(remaining);
       const int32_t n = complete ? remaining : size & ~1;
-      if (!complete && !say("%s", report::kTruncated)) return ExtractResult::writeFailed;
-      if (kDiagnostic && !say(report::kTraceRemaining, n, bytesWritten, bytesWritten)) {
+      if (!complete && !say("%s", text::kTruncated)) return ExtractResult::writeFailed;
+      if (kDiagnostic && !say(text::kTraceRemaining, n, bytesWritten, bytesWritten)) {
         return ExtractResult::writeFailed;
       }
       if (!writePayload(block, n)) return ExtractResult::writeFailed;
@@ -210,24 +161,24 @@ ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputSink& 
     }
 
     while (pos + kBurstHeaderSize <= size) {
-      pos = findHeader(block, pos, size - kBurstHeaderSize, wide);
+      pos = findHeader(block, pos, size - kBurstHeaderSize);
       if (pos + kBurstHeaderSize > size) break;
       const uint8_t* const header = block + pos;
       const int type = header[12] & 0x1F;
       const int32_t length = (header[14] | header[15] << 8) >> 3;  // Pd counts bits
 
       ++burstCount;
-      if (kDiagnostic && !say(report::kTraceHeader, header[13], header[12], length)) {
+      if (kDiagnostic && !say(text::kTraceHeader, header[13], header[12], length)) {
         return ExtractResult::writeFailed;
       }
       if (kDiagnostic || !headerReported) {
-        if (!say(report::kHeaderFound, burstCount, streamBase + pos)) {
+        if (!say(text::kHeaderFound, burstCount, streamBase + pos)) {
           return ExtractResult::writeFailed;
         }
         headerReported = true;
       }
       if (type != currentType) {
-        if (!say("%s%s", report::kDataType, report::typeLabel(type))) {
+        if (!say("%s%s", text::kDataType, text::typeLabel(type))) {
           return ExtractResult::writeFailed;
         }
         currentType = type;
@@ -247,7 +198,7 @@ ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputSink& 
         n = avail & ~1;
         remaining = length - n;
       }
-      if (kDiagnostic && !say(report::kTraceWrite, n, bytesWritten, bytesWritten)) {
+      if (kDiagnostic && !say(text::kTraceWrite, n, bytesWritten, bytesWritten)) {
         return ExtractResult::writeFailed;
       }
       if (!writePayload(header + kBurstHeaderSize, n)) return ExtractResult::writeFailed;
@@ -269,6 +220,5 @@ ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputSink& 
   }
 }
 
-template ExtractResult extractBursts<false>(BlockSource&, int32_t, OutputSink&, FILE*,
-                                            HeaderSearch);
-template ExtractResult extractBursts<true>(BlockSource&, int32_t, OutputSink&, FILE*, HeaderSearch);
+template ExtractResult extractBursts<false>(BlockSource&, int32_t, OutputSink&, FILE*);
+template ExtractResult extractBursts<true>(BlockSource&, int32_t, OutputSink&, FILE*);

@@ -46,30 +46,21 @@ class OutputSink {
 
 enum class ExtractResult { ended, stopped, readFailed, writeFailed };
 
-// How header candidates are found: in the widest vectors the processor has,
-// or in 16-byte ones (a byte search where there are none). The result is the
-// same, found faster or slower; tests run both.
-enum class HeaderSearch { widest, narrow };
-
 // Runs the loop over blocks of blockSize bytes, at least 16. The rest of a
 // split payload is taken from the next block alone: the programs' blocks
 // always hold it, while smaller ones (for tests) keep the output exact only
-// for payloads shorter than a block less one byte.
-// Each report line first flushes the output, so that the report never runs
-// ahead of the writes and a failed write ends the loop before the next line.
+// for payloads shorter than a block less one byte. Each report line first
+// flushes the output, so that the report never runs ahead of the writes.
 // ended: the data ran out and the summary was printed. stopped: the source
-// was stopped, before a block was asked for or when the block asked for
-// gave the end or an error; nothing more was traced or printed, and the
-// block in whose reading the stop came, if it gave bytes, was scanned. readFailed, writeFailed: the
-// loop stopped at once; a read error after a failed write is the write
-// failure. Except after writeFailed, every byte handed to the output has been
-// written. The diagnostic variant also traces every read, header and write,
-// and reports every header found.
+// stopped, before a block was asked for or in a read that gave the end or
+// an error; nothing more was traced or printed (a block that the read gave
+// was scanned). readFailed, writeFailed: the loop stopped at once; a read
+// error after a failed write is the write failure. Except after writeFailed,
+// every byte handed to the output has been written. The diagnostic variant
+// also traces every read, header and write, and reports every header found.
 template <bool kDiagnostic>
 ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputSink& output,
-                            FILE* report, HeaderSearch search = HeaderSearch::widest);
+                            FILE* report);
 
-extern template ExtractResult extractBursts<false>(BlockSource&, int32_t, OutputSink&, FILE*,
-                                                   HeaderSearch);
-extern template ExtractResult extractBursts<true>(BlockSource&, int32_t, OutputSink&, FILE*,
-                                                  HeaderSearch);
+extern template ExtractResult extractBursts<false>(BlockSource&, int32_t, OutputSink&, FILE*);
+extern template ExtractResult extractBursts<true>(BlockSource&, int32_t, OutputSink&, FILE*);

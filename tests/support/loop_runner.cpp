@@ -77,8 +77,8 @@ LoopRun runLoop(const Bytes& stream, int32_t blockSize, const Reads& reads, bool
   ScriptedSource source(stream, reads, &run.readEnds);
   MemorySink output(&run.output, reads.failWriteAt);
   std::rewind(report);
-  run.result = diagnostic ? extractBursts<true>(source, blockSize, output, report, reads.search)
-                          : extractBursts<false>(source, blockSize, output, report, reads.search);
+  run.result = diagnostic ? extractBursts<true>(source, blockSize, output, report)
+                          : extractBursts<false>(source, blockSize, output, report);
   run.report.resize(size_t(std::ftell(report)));
   std::rewind(report);
   if (std::fread(run.report.data(), 1, run.report.size(), report) != run.report.size()) {

@@ -15,7 +15,6 @@ struct Reads {
   std::vector<int32_t> sizes;
   int failing = -1;            // this read, counted from 0, fails
   long long failWriteAt = -1;  // the output takes this many bytes, then its writes fail
-  HeaderSearch search = HeaderSearch::widest;
 };
 
 struct LoopRun {
