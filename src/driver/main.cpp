@@ -109,14 +109,11 @@ int sarvik(int argc, char** argv) {
   }
   Failure failure = run(argv[1], argv[2]);
   progressErase();
-  fflush(stdout);  // the report so far comes before the failure message
+  fflush(nullptr);  // every stream: the report so far comes before the failure message
   // Once an interrupt has come, nothing more is printed, whatever the run
   // met after it: everything is released and written, and the interrupt
   // ends the process.
-  if (interruptCame()) {
-    fflush(stderr);
-    endByInterrupt();
-  }
+  if (interruptCame()) endByInterrupt();
   // A block that could not be had is the cause, whichever step gave up.
   if (failure != Failure::none && memoryRanOut()) failure = Failure::outOfMemory;
   textWrite(stderr, text::kFailures[static_cast<int>(failure)]);

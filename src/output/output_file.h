@@ -20,8 +20,6 @@ class OutputFile final : public OutputSink {
   // and then an existing file is untouched unless its creation was
   // attempted.
   static Owned<OutputFile> create(const char* path);
-  // Use create().
-  OutputFile() : ops_(*fileOps), filling_(buffers_[0]) {}
   // Stops the writer thread, and closes the file unless close() did.
   ~OutputFile() override;
 
@@ -46,9 +44,9 @@ class OutputFile final : public OutputSink {
   bool handOver();
   bool settled();
 
-  const FileOps& ops_;  // those of the file's creation
+  const FileOps& ops_ = *fileOps;  // those of the file's creation
   FileHandle file_ = kNoFile;
-  uint8_t* filling_;  // the buffer that payloads go into
+  uint8_t* filling_ = buffers_[0];  // the buffer that payloads go into
   uint32_t used_ = 0;
   // The writer thread writes one buffer while the other fills. Without one
   // (it could not be started) each buffer is written when it is handed over.

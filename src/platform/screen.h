@@ -2,7 +2,8 @@
 // the one rule they share: before any other text reaches the screen, the
 // progress line is erased and the text waiting for standard output is
 // written. One implementation per platform (terminal_posix.cpp,
-// terminal_win32.cpp); terminalSetUp, there too, asks what these tell.
+// terminal_win32.cpp), with terminalSetUp, progressAvailable and
+// progressWidth of terminal.h.
 #pragma once
 
 #include <cstddef>
@@ -10,8 +11,6 @@
 
 // True when the standard stream is a screen: a terminal, a console.
 bool onScreen(FILE* stream);
-// True where standard error shows the progress line.
-bool lineWanted();
 // Writes n bytes of Shift_JIS text to a stream that is a screen, in the
 // screen's own character set where that can hold it.
 void screenWrite(FILE* stream, const char* text, size_t n);

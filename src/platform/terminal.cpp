@@ -32,10 +32,8 @@ void nameWrite(FILE* stream, const char* name) {
   nameOut(stream, name);
 }
 
-bool progressAvailable() { return lineWanted(); }
-
 void progressDraw(const char* text, size_t n) {
-  if (!lineWanted()) return;
+  if (!progressAvailable()) return;
   lineDraw(text, n, lineShown);
   lineShown = n;
 }

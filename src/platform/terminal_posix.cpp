@@ -23,7 +23,7 @@ const iconv_t kNoConversion = reinterpret_cast<iconv_t>(-1);
 // standard error shows the progress line.
 bool stdoutOnScreen = false;
 bool stderrOnScreen = false;
-bool lineShownThere = false;
+bool lineOn = false;
 
 // A character set's name, long enough for any iconv knows.
 using Charset = char[64];
@@ -82,12 +82,12 @@ bool knownTerminal() {
 void terminalSetUp() {
   stdoutOnScreen = isatty(STDOUT_FILENO);
   stderrOnScreen = isatty(STDERR_FILENO);
-  lineShownThere = stderrOnScreen && knownTerminal();
+  lineOn = stderrOnScreen && knownTerminal();
 }
 
 bool onScreen(FILE* stream) { return stream == stdout ? stdoutOnScreen : stderrOnScreen; }
 
-bool lineWanted() { return lineShownThere; }
+bool progressAvailable() { return lineOn; }
 
 void screenWrite(FILE* stream, const char* text, size_t n) {
   // Converted whole, once, so that a text the character set cannot hold

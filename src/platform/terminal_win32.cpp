@@ -56,7 +56,7 @@ void terminalSetUp() {
 
 bool onScreen(FILE* stream) { return consoleOf(stream) != nullptr; }
 
-bool lineWanted() { return consoles[1].handle != nullptr; }
+bool progressAvailable() { return consoles[1].handle != nullptr; }
 
 void screenWrite(FILE* stream, const char* text, size_t n) {
   // In pieces cut between characters; a byte gives at most one unit.
