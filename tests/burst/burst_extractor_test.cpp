@@ -13,9 +13,6 @@ namespace {
 
 constexpr size_t kBlock = 262144;
 
-std::string dataType(const std::string& label) { return sjis("データタイプ: " + label + "\n"); }
-const std::string kTruncated = sjis("最終フレームは途切れています。\n");
-
 std::string format(const char* f, long long a, long long b = 0, long long c = 0) {
   char line[200];
   snprintf(line, sizeof line, f, a, b, c);
@@ -41,7 +38,7 @@ struct Case {
 };
 
 std::vector<Case> cases() {
-  const std::string ac3 = dataType("Dolby Digital (AC-3)");
+  const std::string& ac3 = kAc3Type;
   std::vector<Case> c;
 
   const Bytes p1 = noise(1536, 1), p2 = noise(1536, 2);

@@ -19,29 +19,7 @@ using namespace testsupport;
 namespace {
 
 // 40 AC-3 bursts of 1536 bytes every 6144 bytes: 245,760 data bytes.
-Bytes ac3Stream(Bytes* expected) {
-  Bytes data;
-  for (int i = 0; i < 40; ++i) {
-    Bytes payload = noise(1536, uint32_t(i));
-    data += burst(0x0001, 0x3000, payload) + Bytes(6144 - 16 - 1536, '\0');
-    *expected += swapped(payload, 1536);
-  }
-  return data;
-}
-
-// Runs program (sarvik_faulty unless given) with the faults in env over the
-// WAV bytes, into an output file that holds "old" before the run.
-Extraction extractOver(const Bytes& wav, const std::vector<std::string>& env,
-                       const std::string& program = SARVIK_FAULTY, RunOptions options = {}) {
-  const TempDir dir;
-  writeFile(dir / "in.wav", wav);
-  writeFile(dir / "out", "old");
-  options.env = env;
-  Extraction e;
-  e.run = runProgram(program, {program, dir / "in.wav", dir / "out"}, options);
-  e.output = readFile(dir / "out");
-  return e;
-}
+Bytes ac3Stream(Bytes* expected) { return testsupport::ac3Stream(40, 1536, 6144, expected); }
 
 // A read that meets an error fails its whole block, even where part of the
 // block arrived (a bad sector): what the blocks before it held is written
@@ -60,7 +38,7 @@ TEST(Faults, AReadErrorFailsItsWholeBlock) {
   for (const auto& c : cases) {
     const std::string fault = "SARVIK_FAIL_READ_AT=" + std::to_string(44 + c.failAt);
     const Expected before = reference(data.substr(0, size_t(c.blocksEnd)), {c.blocksEnd});
-    Extraction e = extractOver(wav, {fault});
+    Extraction e = extract(SARVIK_FAULTY, wav, {fault});
     EXPECT_EQ(e.run.status, 1) << fault;
     EXPECT_EQ(e.run.err, kReadError) << fault;
     EXPECT_EQ(e.run.out, before.report) << fault;
@@ -101,11 +79,11 @@ TEST(Faults, TheChunkWalkFailing) {
       {dataFirst, "SARVIK_FAIL_SEEK_TO=" + std::to_string(dataFirst.size())},
   };
   for (const auto& c : cases) {
-    Extraction e = extractOver(c.wav, {c.fault});
+    Extraction e = extract(SARVIK_FAULTY, c.wav, {c.fault});
     EXPECT_EQ(e.run.status, 1) << c.fault;
     EXPECT_EQ(e.run.err, kInputNotOpened) << c.fault;
     EXPECT_EQ(e.output, "old") << c.fault;
-    EXPECT_EQ(extractOver(c.wav, {}).run.status, 0) << c.fault;
+    EXPECT_EQ(extract(SARVIK_FAULTY, c.wav).run.status, 0) << c.fault;
   }
 }
 
@@ -116,7 +94,7 @@ TEST(Faults, EveryAllocationOfARunCanFail) {
   const Bytes wav = pcmWav(ac3Stream(&expected));
   int n = 1;
   for (; n < 64; ++n) {
-    Extraction e = extractOver(wav, {"SARVIK_FAIL_ALLOCATION=" + std::to_string(n)});
+    Extraction e = extract(SARVIK_FAULTY, wav, {"SARVIK_FAIL_ALLOCATION=" + std::to_string(n)});
     if (e.run.status == 0) {
       EXPECT_EQ(e.output, expected);
       break;
@@ -147,9 +125,7 @@ bool endedBy(const Outcome& run, int sent) { return run.signal == sent; }
 // ends the process at once; one that comes while the chunks are walked
 // leaves every file as it was, whatever the input turns out to be.
 TEST(Faults, AnInterruptKeepsWhatWasExtracted) {
-  Bytes data;
-  for (uint32_t i = 0; i < 400; ++i)
-    data += ac3Burst(noise(1536, i)) + Bytes(6144 - 16 - 1536, '\0');
+  Bytes data = testsupport::ac3Stream(400, 1536, 6144);
   // Zeros to the end of a read that the data fills to the byte: the read
   // after it is the one that finds the end.
   data += Bytes(2 * size_t(kBlockSize), '\0');
@@ -215,10 +191,10 @@ TEST(Faults, AnInterruptKeepsWhatWasExtracted) {
       held.terminal = 1;
       held.signalInWrite = row.sent;
     }
-    const Extraction e = extractOver(
-        row.wav,
+    const Extraction e = extract(
+        row.program, row.wav,
         {"SARVIK_SIGNAL_AT=" + row.at, "SARVIK_SIGNAL=" + std::to_string(row.sent), "LC_ALL=C"},
-        row.program, held);
+        held);
     EXPECT_TRUE(endedBy(e.run, row.sent)) << what << ": " << e.run.status << " " << e.run.signal;
     EXPECT_EQ(e.run.out, row.report) << what;
     EXPECT_EQ(e.run.err, "") << what;
@@ -311,7 +287,7 @@ TEST(Faults, AnInputCutAfterItWasOpened) {
   EXPECT_EQ(e.run.err, "");
   EXPECT_EQ(e.run.out, expected.report + expected.summary);
   EXPECT_EQ(e.output, expected.output);
-  EXPECT_NE(expected.report.find(sjis("最終フレームは途切れています。")), std::string::npos);
+  EXPECT_NE(expected.report.find(kTruncated), std::string::npos);
 }
 
 TEST(Faults, FullDevice) {
@@ -338,8 +314,7 @@ TEST(Faults, UnreadableInputAndReadOnlyOutputDirectory) {
   const TempDir dir;
   chmod(dir.path().c_str(), 0777);
   const std::string program = dir / "sarvik";
-  writeFile(program, readFile(SARVIK));
-  chmod(program.c_str(), 0755);
+  copyProgram(SARVIK, program);
   writeFile(dir / "in.wav", pcmWav(Bytes(64, '\0')));
   chmod((dir / "in.wav").c_str(), 0);
   RunOptions asUser;

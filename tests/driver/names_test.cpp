@@ -52,7 +52,7 @@ TEST(Names, TheNamedFilesAreReadAndCreatedAndNoOther) {
     Outcome run = runProgram(SARVIK, {SARVIK, dir / names.input, dir / names.output});
     EXPECT_EQ(run.status, 0) << names.input;
     EXPECT_EQ(run.err, "") << names.input;
-    EXPECT_EQ(run.out, found(1, 0) + sjis("データタイプ: Dolby Digital (AC-3)\n") + summary(1, 32));
+    EXPECT_EQ(run.out, found(1, 0) + kAc3Type + summary(1, 32));
     EXPECT_EQ(readFile(dir / names.output), swapped(payload, 32)) << names.output;
     EXPECT_EQ(readFile(dir / "Muller.ac3"), "keep");
     EXPECT_FALSE(exists(dir / "price/100.ac3"));

@@ -164,8 +164,7 @@ TEST(Surroundings, NoThreadToSpareWritesInTurn) {
   const TempDir dir;
   chmod(dir.path().c_str(), 0777);
   const std::string program = dir / "sarvik";
-  writeFile(program, readFile(SARVIK));
-  chmod(program.c_str(), 0755);
+  copyProgram(SARVIK, program);
   writeFile(dir / "in.wav", c.wav);
   RunOptions asUser;
   asUser.uid = geteuid() == 0 ? 65534 : -1;

@@ -87,12 +87,11 @@ TEST(Console, ProgressLineLeavesTheScreenAsWithoutIt) {
   ASSERT_NE(console(), INVALID_HANDLE_VALUE) << "no console: run the test on one";
   const DWORD before = modeWith(false);
   SetConsoleMode(console(), before);
-  Bytes data(1 << 20, '\0');
-  for (uint32_t i = 0; i < 10; ++i) data += ac3Burst(noise(768, i)) + Bytes(6144 - 16 - 768, '\0');
+  Bytes data = Bytes(1 << 20, '\0') + ac3Stream(10, 768, 6144);
   data.resize(3 << 20, '\0');
   data += burst(0x0003, 32, Bytes(4, '\0'));
   data.resize(5 << 20, '\0');
-  for (uint32_t i = 0; i < 10; ++i) data += ac3Burst(noise(768, i)) + Bytes(6144 - 16 - 768, '\0');
+  data += ac3Stream(10, 768, 6144);
   data.resize(8 << 20, '\0');
   const TempDir dir;
   writeFile(dir / "in.wav", pcmWav(data));

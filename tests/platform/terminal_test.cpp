@@ -35,8 +35,7 @@ TEST(Terminal, MessagesReadInTheLocalesCharacterSet) {
   // A program name of the user's own, in the terminal's UTF-8: never
   // converted from Shift_JIS.
   const std::string program = dir / "抽出";
-  writeFile(program, readFile(SARVIK));
-  chmod(program.c_str(), 0755);
+  copyProgram(SARVIK, program);
   // A burst in the first block, and a read failure in the third: the report
   // on standard output, then the failure on standard error.
   const int offset = 1000;
@@ -154,12 +153,11 @@ std::vector<std::string> drawnLines(const std::string& bytes) {
 // error part-way, or interrupted. The line counts from the data's start to
 // the end of the file, also with the sizes unknown or a tag after the data.
 TEST(Terminal, ProgressLineLeavesTheScreenAsWithoutIt) {
-  Bytes data(1 << 20, '\0');
-  for (uint32_t i = 0; i < 10; ++i) data += ac3Burst(noise(768, i)) + Bytes(6144 - 16 - 768, '\0');
+  Bytes data = Bytes(1 << 20, '\0') + ac3Stream(10, 768, 6144);
   data.resize(3 << 20, '\0');
   data += burst(0x0003, 32, Bytes(4, '\0'));  // a pause: its report flushes the writes
   data.resize(5 << 20, '\0');
-  for (uint32_t i = 0; i < 10; ++i) data += ac3Burst(noise(768, i)) + Bytes(6144 - 16 - 768, '\0');
+  data += ac3Stream(10, 768, 6144);
   data.resize(8 << 20, '\0');
   const TempDir dir;
   writeFile(dir / "in.wav", pcmWav(data));

@@ -44,7 +44,7 @@ Expected reference(const Bytes& d, const std::vector<long long>& readEnds) {
     }
     const int t = (unsigned char)d[pos + 12] & 0x1F;
     if (t != type) {
-      say(sjis(std::string("データタイプ: ") + (t < 14 ? labels[t] : "不明") + "\n"));
+      say(dataType(t < 14 ? labels[t] : "不明"));
       type = t;
     }
     if (t == 3) {
@@ -62,7 +62,7 @@ Expected reference(const Bytes& d, const std::vector<long long>& readEnds) {
       // The part in the header's block is written before the cut shows.
       const size_t first = (size_t(*headerRead) - pos - 16) & ~size_t(1);
       e.output += swapped(d.substr(pos + 16), first);
-      if (*headerRead < (long long)d.size()) say(sjis("最終フレームは途切れています。\n"));
+      if (*headerRead < (long long)d.size()) say(kTruncated);
       e.output += swapped(d.substr(pos + 16 + first), (avail & ~size_t(1)) - first);
       break;
     }

@@ -45,6 +45,16 @@ Bytes ac3Burst(const Bytes& payload) {
   return burst(0x0001, uint16_t(payload.size() * 8), payload);
 }
 
+Bytes ac3Stream(uint32_t count, size_t payload, size_t period, Bytes* written) {
+  Bytes stream;
+  for (uint32_t i = 0; i < count; ++i) {
+    const Bytes bytes = noise(payload, i);
+    stream += ac3Burst(bytes) + Bytes(period - 16 - payload, '\0');
+    if (written) *written += swapped(bytes, payload);
+  }
+  return stream;
+}
+
 Bytes swapped(const Bytes& p, size_t length) {
   Bytes out(length, '\0');
   for (size_t k = 0; k < length; ++k) out[k] = p.at(k ^ 1);
@@ -73,6 +83,10 @@ std::string found(long long n, long long offset) {
   return sjis(std::to_string(n) + "つ目のヘッダが" + std::to_string(offset) +
               "バイト目に見つかりました。\n");
 }
+
+std::string dataType(const std::string& label) { return sjis("データタイプ: " + label + "\n"); }
+const std::string kAc3Type = dataType("Dolby Digital (AC-3)");
+const std::string kTruncated = sjis("最終フレームは途切れています。\n");
 
 std::string summary(long long frames, long long bytes) {
   return sjis("ビットストリーム: " + std::to_string(frames) + "フレーム, " + std::to_string(bytes) +
@@ -124,13 +138,20 @@ std::vector<std::string> environmentWith(const std::vector<std::string>& inherit
   return env;
 }
 
+void copyProgram(const std::string& program, const std::string& path) {
+  writeFile(path, readFile(program));
+  std::filesystem::permissions(fsPath(path), std::filesystem::perms(0755));
+}
+
 Extraction extract(const std::string& program, const Bytes& wav,
-                   const std::vector<std::string>& env) {
+                   const std::vector<std::string>& env, RunOptions options) {
   const TempDir dir;
   writeFile(dir / "in.wav", wav);
+  writeFile(dir / "out", "old");
+  options.env = env;
   Extraction e;
-  e.run = runProgram(program, {program, dir / "in.wav", dir / "out.bin"}, {env});
-  e.output = readFile(dir / "out.bin");
+  e.run = runProgram(program, {program, dir / "in.wav", dir / "out"}, options);
+  e.output = readFile(dir / "out");
   return e;
 }
 

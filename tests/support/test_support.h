@@ -47,6 +47,10 @@ Bytes noise(size_t n, uint32_t seed);
 
 // An AC-3 burst (Pc 0x0001) whose length code is the payload's size in bits.
 Bytes ac3Burst(const Bytes& payload);
+// count AC-3 bursts of payload bytes each, of noise seeded by their index,
+// one every period bytes (zeros between); their payloads as the output holds
+// them are appended to *written, where given.
+Bytes ac3Stream(uint32_t count, size_t payload, size_t period, Bytes* written = nullptr);
 
 // The UTF-8 text converted to Shift_JIS (CP932).
 std::string sjis(const std::string& utf8);
@@ -59,8 +63,11 @@ std::string encoded(const char* charset, const std::string& utf8);
 std::string ansi(const std::string& utf8);
 // The failure messages the tests look for, in Shift_JIS.
 extern const std::string kInputNotOpened, kOutputNotCreated, kReadError, kWriteError, kOutOfMemory;
-// The expected header-found and summary report lines, in Shift_JIS.
+// The expected report lines, in Shift_JIS: a header found, the data type
+// (AC-3's among them), the truncation line and the summary.
 std::string found(long long n, long long offset);
+std::string dataType(const std::string& label);
+extern const std::string kAc3Type, kTruncated;
 std::string summary(long long frames, long long bytes);
 
 // A fresh directory under the system's temporary directory, removed with
@@ -129,12 +136,16 @@ std::string screenText(void* console);
 Outcome runProgram(const std::string& program, const std::vector<std::string>& args,
                    const RunOptions& options = {});
 
+// A copy of the program at path, which every user may run.
+void copyProgram(const std::string& program, const std::string& path);
+
 struct Extraction {
   Outcome run;
-  Bytes output;  // the output file, empty when none was created
+  Bytes output;  // the output file: "old" where the run left it alone
 };
-// Runs program on the WAV bytes, written to a fresh input file.
+// Runs program on the WAV bytes, written to a fresh input file, into an
+// output file that holds "old" before the run, with env in the environment.
 Extraction extract(const std::string& program, const Bytes& wav,
-                   const std::vector<std::string>& env = {});
+                   const std::vector<std::string>& env = {}, RunOptions options = {});
 
 }  // namespace testsupport
