@@ -7,8 +7,9 @@ function(sarvik_changelog_epoch changelog var)
   set(months Jan Feb Mar Apr May Jun Jul Aug Sep Oct Nov Dec)
   set(weekdays Thu Fri Sat Sun Mon Tue Wed)  # 1 January 1970 was a Thursday
   file(STRINGS ${changelog} trailer REGEX "^ -- " LIMIT_COUNT 1)
-  if(NOT trailer MATCHES "  ([A-Z][a-z][a-z]), ([0-9]?[0-9]) ([A-Z][a-z][a-z]) ([0-9][0-9][0-9][0-9]) \
-([0-9][0-9]):([0-9][0-9]):([0-9][0-9]) ([-+])([0-9][0-9][0-9][0-9])$")
+  set(day_pattern "([A-Z][a-z][a-z]), ([0-9]?[0-9]) ([A-Z][a-z][a-z]) ([0-9][0-9][0-9][0-9])")
+  set(time_pattern "([0-9][0-9]):([0-9][0-9]):([0-9][0-9]) ([-+])([0-9][0-9][0-9][0-9])")
+  if(NOT trailer MATCHES "  ${day_pattern} ${time_pattern}$")
     message(FATAL_ERROR "${changelog}: no date of the form \"Thu, 10 Dec 2026 00:00:00 +0000\" "
                         "ends the line \"${trailer}\"")
   endif()
