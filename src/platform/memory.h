@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <memory>
 #include <new>
-#include <utility>
 
 // n zero-filled bytes, or null. A null is remembered: the run then ends
 // with the message that memory ran out.
@@ -32,11 +31,13 @@ struct MemoryRelease {
 template <class T>
 using Owned = std::unique_ptr<T, MemoryRelease>;
 
-// A T made in a block of memoryAllocate's; null when there was none.
-template <class T, class... Args>
-Owned<T> memoryNew(Args&&... args) {
+// A T made in a block of memoryAllocate's, null when there was none. It is
+// default-initialised: the block is zeros already, and a large member (the
+// output's buffers) stays untouched, so not resident, until it is used.
+template <class T>
+Owned<T> memoryNew() {
   void* block = memoryAllocate(sizeof(T));
-  return Owned<T>(block ? new (block) T(std::forward<Args>(args)...) : nullptr);
+  return Owned<T>(block ? new (block) T : nullptr);
 }
 
 // n bytes, zero-filled; null when there were none.
