@@ -37,9 +37,9 @@ constexpr char kSummary[] =
 constexpr const char* kTypeLabels[] = {
     "Null burst\n",
     "Dolby Digital (AC-3)\n",
-    "\x83^\x83"
-    "C\x83\x80\x83X\x83^\x83\x93\x83v\n",  // "タイムスタンプ\n"
-    "\x83|\x81[\x83Y\n",                   // "ポーズ\n"
+    ("\x83^\x83"
+     "C\x83\x80\x83X\x83^\x83\x93\x83v\n"),  // "タイムスタンプ\n", in two literals
+    "\x83|\x81[\x83Y\n",                     // "ポーズ\n"
     "MPEG-1 Audio Layer-1\n",
     "MPEG-1 Audio Layer-2\n",
     "MPEG-1 Audio Layer-3 ?\n",
