@@ -44,28 +44,29 @@ void localeCharset(Charset& charset) {
     const char* name = std::getenv(variable);
     if (!name || !*name) continue;
     const char* dot = std::strchr(name, '.');
-    if (dot)
+    if (dot) {
       std::snprintf(charset, sizeof(Charset), "%.*s", int(std::strcspn(dot + 1, "@")), dot + 1);
+    }
     return;
   }
 }
 
 // The conversion from Shift_JIS to the locale's character set, or
-// kNoConversion. Looked up at the first text for a terminal, not before:
-// files and pipes never need the locale's data (megabytes of address space),
-// and a run has its blocks by its first report line, so that whether that
-// data can still be mapped never decides whether the run can be had.
-iconv_t toLocale() {
-  static bool looked = false;
-  static iconv_t conversion = kNoConversion;
-  if (looked) return conversion;
-  looked = true;
-  // iconv knows every spelling of a name ("eucJP", "ujis", "utf8"). One of
-  // Shift_JIS gives the bytes as they are, and one it cannot open, or the
-  // "C" locale's ASCII, which cannot hold the text, leaves them so.
+// kNoConversion. iconv knows every spelling of a name ("eucJP", "ujis",
+// "utf8"). One of Shift_JIS gives the bytes as they are, and one it cannot
+// open, or the "C" locale's ASCII, which cannot hold the text, leaves them so.
+iconv_t openToLocale() {
   Charset charset;
   localeCharset(charset);
-  if (*charset) conversion = iconv_open(charset, "CP932");
+  return *charset ? iconv_open(charset, "CP932") : kNoConversion;
+}
+
+// Opened at the first text for a terminal, not before: files and pipes never
+// need the locale's data (megabytes of address space), and a run has its
+// blocks by its first report line, so that whether that data can still be
+// mapped never decides whether the run can be had.
+iconv_t toLocale() {
+  static const iconv_t conversion = openToLocale();
   return conversion;
 }
 

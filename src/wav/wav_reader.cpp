@@ -155,7 +155,7 @@ int WavReader::open(const char* path) {
   formatBlockSize_ = dataSize_ = sampleCount_ = 0;
   ops_ = fileOps;
   file_ = ops_->openRead(path);
-  if (!open()) return -1;
+  if (!isOpen()) return -1;
   if (!walkChunks()) {
     close();
     return -1;
@@ -200,7 +200,7 @@ bool WavReader::walkChunks() {
 }
 
 void WavReader::close() {
-  if (!open()) return;
+  if (!isOpen()) return;
   format_.reset();
   ops_->close(file_);
   file_ = kNoFile;
@@ -216,11 +216,11 @@ int WavReader::seekData(uint32_t offset) {
 }
 
 uint32_t WavReader::formatSize() const {
-  if (!open()) return 0;
+  if (!isOpen()) return 0;
   return std::min<uint32_t>(wave::kRecordSize + readLe16(format_.get() + wave::kCbSizeOffset),
                             formatBlockSize_);
 }
 
 uint16_t WavReader::blockAlign() const {
-  return open() ? readLe16(format_.get() + wave::kBlockAlignOffset) : 0;
+  return isOpen() ? readLe16(format_.get() + wave::kBlockAlignOffset) : 0;
 }

@@ -30,17 +30,17 @@ class WavReader {
   int seekData(uint32_t offset);
 
   // Null / 0 on a closed reader.
-  const uint8_t* format() const { return open() ? format_.get() : nullptr; }
+  const uint8_t* format() const { return isOpen() ? format_.get() : nullptr; }
   // 18 + cbSize, never more than the record's block holds.
   uint32_t formatSize() const;
-  uint32_t dataSize() const { return open() ? dataSize_ : 0; }
+  uint32_t dataSize() const { return isOpen() ? dataSize_ : 0; }
   uint16_t blockAlign() const;
-  uint32_t sampleCount() const { return open() ? sampleCount_ : 0; }
+  uint32_t sampleCount() const { return isOpen() ? sampleCount_ : 0; }
   // The bytes from the data's start to the end of the file as it was opened.
-  int64_t bytesToEnd() const { return open() ? fileEnd_ - dataOffset_ : 0; }
+  int64_t bytesToEnd() const { return isOpen() ? fileEnd_ - dataOffset_ : 0; }
 
  private:
-  bool open() const { return file_ != kNoFile; }
+  bool isOpen() const { return file_ != kNoFile; }
   bool walkChunks();
 
   const FileOps* ops_ = nullptr;  // the ones the file was opened with

@@ -87,12 +87,7 @@ TEST(Console, ProgressLineLeavesTheScreenAsWithoutIt) {
   ASSERT_NE(console(), INVALID_HANDLE_VALUE) << "no console: run the test on one";
   const DWORD before = modeWith(false);
   SetConsoleMode(console(), before);
-  Bytes data = Bytes(1 << 20, '\0') + ac3Stream(10, 768, 6144);
-  data.resize(3 << 20, '\0');
-  data += burst(0x0003, 32, Bytes(4, '\0'));
-  data.resize(5 << 20, '\0');
-  data += ac3Stream(10, 768, 6144);
-  data.resize(8 << 20, '\0');
+  const Bytes data = progressData();
   const TempDir dir;
   writeFile(dir / "in.wav", pcmWav(data));
   const std::vector<std::string> args = {SARVIK_FAULTY, dir / "in.wav", dir / "out"};

@@ -153,12 +153,7 @@ std::vector<std::string> drawnLines(const std::string& bytes) {
 // error part-way, or interrupted. The line counts from the data's start to
 // the end of the file, also with the sizes unknown or a tag after the data.
 TEST(Terminal, ProgressLineLeavesTheScreenAsWithoutIt) {
-  Bytes data = Bytes(1 << 20, '\0') + ac3Stream(10, 768, 6144);
-  data.resize(3 << 20, '\0');
-  data += burst(0x0003, 32, Bytes(4, '\0'));  // a pause: its report flushes the writes
-  data.resize(5 << 20, '\0');
-  data += ac3Stream(10, 768, 6144);
-  data.resize(8 << 20, '\0');
+  const Bytes data = progressData();
   const TempDir dir;
   writeFile(dir / "in.wav", pcmWav(data));
   writeFile(dir / "streaming.wav", streamingHeader() + data);

@@ -55,6 +55,16 @@ Bytes ac3Stream(uint32_t count, size_t payload, size_t period, Bytes* written) {
   return stream;
 }
 
+Bytes progressData() {
+  Bytes data = Bytes(1 << 20, '\0') + ac3Stream(10, 768, 6144);
+  data.resize(3 << 20, '\0');
+  data += burst(0x0003, 32, Bytes(4, '\0'));
+  data.resize(5 << 20, '\0');
+  data += ac3Stream(10, 768, 6144);
+  data.resize(8 << 20, '\0');
+  return data;
+}
+
 Bytes swapped(const Bytes& p, size_t length) {
   Bytes out(length, '\0');
   for (size_t k = 0; k < length; ++k) out[k] = p.at(k ^ 1);

@@ -51,6 +51,10 @@ Bytes ac3Burst(const Bytes& payload);
 // one every period bytes (zeros between); their payloads as the output holds
 // them are appended to *written, where given.
 Bytes ac3Stream(uint32_t count, size_t payload, size_t period, Bytes* written = nullptr);
+// 8 MiB of data for the progress line, with reports before, between and
+// after the lines it draws: AC-3 bursts at 1 MiB, a pause at 3 MiB (its
+// report flushes the writes), AC-3 bursts at 5 MiB.
+Bytes progressData();
 
 // The UTF-8 text converted to Shift_JIS (CP932).
 std::string sjis(const std::string& utf8);
