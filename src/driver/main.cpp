@@ -3,6 +3,7 @@
 // every read, burst header and write.
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 
 #include "burst/burst_extractor.h"
 #include "burst/texts.h"
@@ -46,10 +47,16 @@ static_assert(sizeof text::kFailures / sizeof *text::kFailures ==
                   static_cast<size_t>(Failure::count),
               "one message for each failure");
 
-Failure checkFormat(const uint8_t* format) {
+// An extensible record is linear PCM where its SubFormat says so, and is
+// then checked as one of tag 1.
+Failure checkFormat(const uint8_t* format, uint32_t size) {
   const uint16_t tag = readLe16(format + wave::kFormatTagOffset);
   if (tag == wave::kTagFloat) return Failure::floatFormat;
-  if (tag != wave::kTagPcm) return Failure::notLinearPcm;
+  const bool pcmExtensible =
+      tag == wave::kTagExtensible && size >= wave::kExtensibleSize &&
+      std::equal(std::begin(wave::kPcmSubFormat), std::end(wave::kPcmSubFormat),
+                 format + wave::kSubFormatOffset);
+  if (tag != wave::kTagPcm && !pcmExtensible) return Failure::notLinearPcm;
   if (readLe16(format + wave::kChannelsOffset) != 2 ||
       readLe16(format + wave::kBitsPerSampleOffset) != 16) {
     return Failure::notStereo16;
@@ -91,7 +98,7 @@ Failure run(const char* inputPath, const char* outputPath) {
   if (!formatCopy) return Failure::outOfMemory;
   std::copy(reader->format(), reader->format() + formatSize, formatCopy.get());
 
-  const Failure format = checkFormat(formatCopy.get());
+  const Failure format = checkFormat(formatCopy.get(), formatSize);
   if (format != Failure::none) return format;
   if (reader->seekData(0) < 0) return Failure::readError;
   return extractTo(*reader, inputPath, outputPath);
