@@ -20,6 +20,64 @@ constexpr uint8_t kPreamble[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0x72, 0xF8, 0x1F, 0x4
 
 int32_t padded(int32_t n) { return n + (n & 1); }
 
+// The payload's length in bytes that the length code Pd gives. It counts
+// bits, but bytes for DTS type IV (17), E-AC-3 (21) and MAT (22), whose
+// payloads a count of bits could not hold.
+constexpr uint32_t kLengthInBytes = 1u << 17 | 1u << 21 | 1u << 22;
+int32_t payloadLength(int type, const uint8_t* header) {
+  const int32_t code = header[14] | header[15] << 8;
+  return kLengthInBytes >> type & 1 ? code : code >> 3;
+}
+
+// MPEG audio and AAC (4 to 10, 19, 20): an odd frame is carried with one
+// stuffing byte, which some senders count in the length code. The frame's
+// own header tells, from the payload's first four words.
+constexpr uint32_t kFramedTypes = 0x7F0u | 1u << 19 | 1u << 20;
+constexpr int32_t kFrameHeaderSize = 8;
+
+bool mayCountStuffing(int type, int32_t length) {
+  return (kFramedTypes >> type & 1) && length % 2 == 0 && length >= kFrameHeaderSize;
+}
+
+// The length of the ADTS or MPEG audio frame whose header opens the payload
+// (stored as 16-bit little-endian words), or 0 where there is none or its
+// length is free.
+int32_t frameLength(const uint8_t* payload) {
+  uint8_t h[6];
+  for (int i = 0; i < 6; ++i) h[i] = payload[i ^ 1];
+  if (h[0] != 0xFF) return 0;
+  if ((h[1] & 0xF6) == 0xF0) return (h[3] & 3) << 11 | h[4] << 3 | h[5] >> 5;  // ADTS
+  // kbit/s by bitrate index 1 to 14: MPEG-1 Layer I, II, III; MPEG-2 and 2.5
+  // Layer I, and Layer II and III.
+  static constexpr uint16_t kBitrates[5][14] = {
+      {32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
+      {32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
+      {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320},
+      {32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
+      {8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}};
+  static constexpr int32_t kRates[3] = {44100, 48000, 32000};  // MPEG-1's
+  const int version = h[1] >> 3 & 3;      // 3 MPEG-1, 2 MPEG-2, 0 MPEG-2.5, 1 reserved
+  const int layer = 4 - (h[1] >> 1 & 3);  // 4 reserved
+  const int bitrateIndex = h[2] >> 4;
+  const int rateIndex = h[2] >> 2 & 3;
+  const int padding = h[2] >> 1 & 1;
+  if ((h[1] & 0xE0) != 0xE0 || version == 1 || layer == 4 || bitrateIndex == 0 ||
+      bitrateIndex == 15 || rateIndex == 3) {
+    return 0;
+  }
+  const bool mpeg1 = version == 3;
+  const int table = mpeg1 ? layer - 1 : layer == 1 ? 3 : 4;
+  const int32_t bitrate = 1000 * kBitrates[table][bitrateIndex - 1];
+  const int32_t rate = kRates[rateIndex] >> (mpeg1 ? 0 : version == 2 ? 1 : 2);
+  if (layer == 1) return (12 * bitrate / rate + padding) * 4;
+  return (layer == 3 && !mpeg1 ? 72 : 144) * bitrate / rate + padding;
+}
+
+// The payload's length without a stuffing byte that the length code counted.
+int32_t withoutStuffing(const uint8_t* payload, int32_t length) {
+  return frameLength(payload) == length - 1 ? length - 1 : length;
+}
+
 bool isHeader(const uint8_t* p) { return std::memcmp(p, kPreamble, sizeof kPreamble) == 0; }
 
 // The first offset in [p, last] at which a header starts, or last + 1, one
@@ -99,6 +157,9 @@ ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputSink& 
   int currentType = -1;
   bool pending = false;
   int32_t remaining = 0;
+  // The length code of a pending payload whose frame header the block end
+  // cut, to be settled from the next block; 0 when there is none.
+  int32_t unsettled = 0;
   bool headerReported = false;
 
   // Payloads are swapped straight into the output's buffer, and full buffers
@@ -150,6 +211,15 @@ ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputSink& 
 
     if (pending) {
       pending = false;
+      if (unsettled > 0) {
+        // The part written lies just before the block, among the bytes
+        // delivered last.
+        const int32_t done = unsettled - remaining;
+        if (done + size >= kFrameHeaderSize) {
+          remaining -= unsettled - withoutStuffing(block - done, unsettled);
+        }
+        unsettled = 0;
+      }
       const bool complete = size >= padded(remaining);
       const int32_t n = complete ? remaining : size & ~1;
       if (!complete && !say("%s", text::kTruncated)) return ExtractResult::writeFailed;
@@ -165,10 +235,10 @@ ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputSink& 
       if (pos + kBurstHeaderSize > size) break;
       const uint8_t* const header = block + pos;
       const int type = header[12] & 0x1F;
-      const int32_t length = (header[14] | header[15] << 8) >> 3;  // Pd counts bits
+      const int32_t coded = payloadLength(type, header);
 
       ++burstCount;
-      if (kDiagnostic && !say(text::kTraceHeader, header[13], header[12], length)) {
+      if (kDiagnostic && !say(text::kTraceHeader, header[13], header[12], coded)) {
         return ExtractResult::writeFailed;
       }
       if (kDiagnostic || !headerReported) {
@@ -192,6 +262,14 @@ ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputSink& 
       }
 
       const int32_t avail = size - pos - kBurstHeaderSize;
+      int32_t length = coded;
+      if (mayCountStuffing(type, coded)) {
+        if (avail >= kFrameHeaderSize) {
+          length = withoutStuffing(header + kBurstHeaderSize, coded);
+        } else {
+          unsettled = coded;  // the stuffing byte is last: the part before it is written alike
+        }
+      }
       int32_t n = length;
       if (avail < padded(length)) {
         pending = true;

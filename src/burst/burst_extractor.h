@@ -11,8 +11,9 @@
 constexpr int32_t kBlockSize = 0x40000;
 // A burst header: eight zero bytes, Pa, Pb, Pc and Pd.
 constexpr int32_t kBurstHeaderSize = 16;
-// The largest payload: the largest length code, 65,535 bits, in bytes.
-constexpr uint32_t kLargestPayload = 0xFFFF >> 3;
+// The largest payload: the largest length code, of a type whose code counts
+// bytes.
+constexpr uint32_t kLargestPayload = 0xFFFF;
 
 // Where the loop's blocks come from.
 class BlockSource {

@@ -155,6 +155,17 @@ std::vector<Case> cases() {
                    readTrace(262144) + summary(1, 700),
                swapped(p17, 700)});
 
+  // The header trace gives the length that the length code gives: in bytes
+  // for E-AC-3, and with an MPEG frame's stuffing byte, which is not written.
+  const Bytes eac3 = noise(10000, 20), mp2 = frame(523, mpeg(3, 2, 9, 0, 1));
+  c.push_back({"length codes in bytes and a stuffing byte counted, traced",
+               burst(0x0015, 10000, eac3) + burst(0x0005, 524 * 8, mp2), true,
+               readTrace(262144) + headerTrace(0x15, 10000) + found(1, 0) + dataType("不明") +
+                   writeTrace(10000, 0) + headerTrace(5, 524) + found(2, 10016) +
+                   dataType("MPEG-1 Audio Layer-2") + writeTrace(523, 10000) + readTrace(262144) +
+                   summary(2, 10523),
+               swapped(eac3, 10000) + swapped(mp2, 523)});
+
   // 300,000 bytes: one full block, the 15 carried bytes and the rest, then the end.
   c.push_back({"a run without bursts", noise(300000, 19), true,
                readTrace(262144) + readTrace(262144 - 15) + readTrace(262144 - 15) + summary(0, 0),

@@ -21,7 +21,7 @@ Bytes randomStream(std::mt19937& rng, size_t target, size_t maxLength, size_t bl
   auto pick = [&](size_t n) { return size_t(rng() % n); };
   Bytes d;
   while (d.size() < target) {
-    switch (pick(9)) {
+    switch (pick(10)) {
       case 0:
         d += Bytes(pick(40), '\0');
         break;
@@ -32,8 +32,9 @@ Bytes randomStream(std::mt19937& rng, size_t target, size_t maxLength, size_t bl
       case 3:
       case 4: {  // a burst of any type and length, usually with its payload
         const uint16_t pc = uint16_t(rng());
-        const size_t length = pick(maxLength + 1);
-        const uint16_t pd = uint16_t(length << 3 | pick(8));
+        const bool inBytes = countsBytes(pc & 0x1F);
+        const size_t length = pick(std::min<size_t>(maxLength, inBytes ? 0xFFFF : 0x1FFF) + 1);
+        const uint16_t pd = uint16_t(inBytes ? length : length << 3 | pick(8));
         d += burst(pc, pd, noise(pick(6) == 0 ? pick(length + 2) : length + (length & 1), rng()));
         break;
       }
@@ -53,6 +54,18 @@ Bytes randomStream(std::mt19937& rng, size_t target, size_t maxLength, size_t bl
         if (block > 3000 && d.size() % block < block - 3000)
           d.resize(d.size() + (block - 3000 - d.size() % block) + pick(3000), '\0');
         break;
+      case 9: {  // an MPEG audio or ADTS frame, its stuffing byte counted or not
+        if (maxLength < 10) break;
+        const Bytes header =
+            mpeg(int(pick(4)), 1 + int(pick(3)), int(pick(16)), int(pick(4)), int(pick(2)));
+        size_t length = frameLength(frame(8, header));
+        const bool adts = length < 8 || length >= maxLength;
+        if (adts) length = 8 + pick(std::min<size_t>(maxLength, 8192) - 8);
+        const uint16_t types[] = {4, 5, 6, 7, 8, 9, 10, 19, 20};
+        d += burst(types[pick(9)], uint16_t((length + pick(2)) << 3),
+                   frame(length, adts ? "" : header));
+        break;
+      }
     }
   }
   d.resize(target);
@@ -67,48 +80,58 @@ void compare(const Bytes& data, int32_t block, const std::string& what, const Re
   EXPECT_EQ(got.report, want.report + want.summary) << what;
 }
 
-// A header and an odd payload placed at every offset within the first
-// blocks: each cut position of the header, of the payload and of the word
-// whose low byte is held, also with the data ending at every byte after the
-// header.
+// A header and an odd AAC frame placed at every offset within the first
+// blocks, its stuffing byte counted in the length code and not: each cut
+// position of the header, of the frame's header, of the payload and of the
+// word whose low byte is held, also with the data ending at every byte after
+// the header.
 TEST(Reference, EveryCutOverSmallBlocks) {
   for (int32_t block : {16, 17, 31, 48}) {
-    const size_t length = size_t(block) - 1 - (block % 2 == 0);  // odd, and fits a block
-    const Bytes payload = noise(length + 1, uint32_t(block));
+    const size_t length = size_t(block) - 2 - (block % 2 == 0);  // odd, and fits a block
     const Bytes next = burst(0x0001, 4 * 8, "wxyz");
     for (size_t lead = 0; lead < size_t(2 * block); ++lead) {
-      const Bytes whole = Bytes(lead, '\0') + burst(0x0007, uint16_t(length << 3), payload) + next;
-      compare(whole + "tail", block,
-              "block " + std::to_string(block) + " lead " + std::to_string(lead));
-      for (size_t end = lead + 16; end < lead + 16 + length + 1; ++end) {
-        compare(whole.substr(0, end), block,
-                "block " + std::to_string(block) + " lead " + std::to_string(lead) + " end " +
-                    std::to_string(end));
+      for (size_t code : {length, length + 1}) {
+        const std::string what = "block " + std::to_string(block) + " lead " +
+                                 std::to_string(lead) + " code " + std::to_string(code);
+        const Bytes whole =
+            Bytes(lead, '\0') + burst(0x0007, uint16_t(code << 3), frame(length)) + next;
+        compare(whole + "tail", block, what);
+        for (size_t end = lead + 16; end < lead + 16 + length + 1; ++end) {
+          compare(whole.substr(0, end), block, what + " end " + std::to_string(end));
+        }
       }
     }
   }
 }
 
 // A burst whose header or payload the programs' first block end cuts at
-// each position in turn, of an even and of an odd length.
+// each position in turn, of an even and of an odd length, also where the
+// data ends in the next block; the types whose length code counts bytes
+// carry payloads of up to 65,535 bytes.
 TEST(Reference, CutsAtTheProgramsBlockEnd) {
-  for (size_t length : {size_t(1536), size_t(511)}) {
+  const std::pair<uint16_t, size_t> bursts[] = {
+      {0x0001, 1536}, {0x0001, 511}, {0x0015, 20000}, {0x0011, 40001}, {0x0016, 65535}};
+  for (const auto& [pc, length] : bursts) {
     const Bytes payload = noise(length + 1, uint32_t(length));
     const Bytes tail = burst(0x0001, 64 * 8, noise(64, 11)) + noise(40, 12);
     std::vector<size_t> backs = {length + 16, length + 17, length + 15, length / 2};
     for (size_t back = 0; back <= 40; ++back) backs.push_back(back);
     for (size_t back : backs) {
-      const Bytes data =
-          Bytes(size_t(kBlockSize) - back, '\0') +
-          burst(0x0001, uint16_t(length << 3), payload.substr(0, length + (length & 1))) + tail;
-      compare(data, kBlockSize, "header " + std::to_string(back) + " bytes before the block end");
+      const Bytes data = Bytes(size_t(kBlockSize) - back, '\0') +
+                         burst(pc, uint16_t(countsBytes(pc) ? length : length << 3),
+                               payload.substr(0, length + (length & 1))) +
+                         tail;
+      const std::string what = std::to_string(length) + " bytes, header " + std::to_string(back) +
+                               " bytes before the block end";
+      compare(data, kBlockSize, what);
+      compare(data.substr(0, size_t(kBlockSize) + length / 2), kBlockSize, what + ", cut");
     }
   }
 }
 
 TEST(Reference, EdgesOfTheData) {
   const Bytes p = noise(32, 1);
-  const std::vector<Bytes> streams = {
+  std::vector<Bytes> streams = {
       // A header of length 0 in the very last 16 bytes, just after a burst.
       burst(0x0001, 32 * 8, p) + burst(0x0000, 0, ""),
       burst(0x0001, 32 * 8, p) + Bytes(5, '\x01') + burst(0x0001, 0, ""),
@@ -120,6 +143,20 @@ TEST(Reference, EdgesOfTheData) {
       // 800 bursts back to back, 1.2 MB of output.
       ac3Stream(800, 1536, 16 + 1536),
   };
+  // MPEG audio frames of every layer and version, with and without padding,
+  // their stuffing byte counted, not counted and lengths near theirs, and
+  // headers that give no length.
+  for (const Bytes& header :
+       {mpeg(3, 1, 14, 2, 1), mpeg(3, 2, 9, 0, 1), mpeg(3, 3, 9, 0, 1), mpeg(3, 3, 9, 0, 0),
+        mpeg(2, 3, 5, 1, 1), mpeg(0, 3, 3, 0, 1), mpeg(2, 1, 1, 2, 1), mpeg(2, 2, 9, 0, 1),
+        mpeg(3, 3, 0, 0, 1), mpeg(3, 3, 15, 0, 1), mpeg(3, 3, 9, 3, 1), mpeg(1, 3, 9, 0, 1)}) {
+    const size_t length = std::max<size_t>(frameLength(frame(8, header)), 417);
+    for (size_t code = length - 4; code <= length + 4; ++code) {
+      streams.push_back(burst(0x0005, uint16_t(code << 3), frame(length, header)) + p);
+    }
+  }
+  // A payload shorter than 8 bytes is not read as a frame.
+  streams.push_back(burst(0x0007, 6 * 8, frame(5)) + p);
   for (size_t i = 0; i < streams.size(); ++i) {
     for (int32_t block : {kBlockSize, 4096}) {
       compare(streams[i], block, "stream " + std::to_string(i));
@@ -144,7 +181,7 @@ TEST(Reference, RandomStreamsOfTheProgramsBlocks) {
   std::mt19937 rng(2);
   for (int i = 0; i < 40; ++i) {
     const size_t size = 2 * (size_t(kBlockSize) / 2 + rng() % (size_t(kBlockSize) * 3 / 2));
-    compare(randomStream(rng, size, 8191, kBlockSize), kBlockSize, "stream " + std::to_string(i));
+    compare(randomStream(rng, size, 0xFFFF, kBlockSize), kBlockSize, "stream " + std::to_string(i));
   }
 }
 

@@ -25,4 +25,11 @@ struct Expected {
 // a later read than the one in which the header was found. Needed only then.
 Expected reference(const Bytes& d, const std::vector<long long>& readEnds = {});
 
+// Whether a data type's length code counts bytes (else bits).
+bool countsBytes(int type);
+// The length of the ADTS or MPEG audio frame that a payload opens (in file
+// order: 16-bit little-endian words), 0 when it opens none or one of free
+// format.
+size_t frameLength(const Bytes& payload);
+
 }  // namespace testsupport

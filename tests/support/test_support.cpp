@@ -55,6 +55,21 @@ Bytes ac3Stream(uint32_t count, size_t payload, size_t period, Bytes* written) {
   return stream;
 }
 
+Bytes frame(size_t length, Bytes header) {
+  if (header.empty()) {  // ADTS, with its 13-bit frame length
+    header = Bytes("\xFF\xF1\x50") + char(0x80 | length >> 11) + char(length >> 3) +
+             char((length & 7) << 5 | 0x1F) + '\xFC';
+  }
+  Bytes f = header + noise(length + 1, uint32_t(length));
+  f.resize(length + (length & 1));
+  return swapped(f, f.size());
+}
+
+Bytes mpeg(int version, int layer, int bitrate, int rate, int padding) {
+  return Bytes{'\xFF', char(0xE1 | version << 3 | (4 - layer) << 1),
+               char(bitrate << 4 | rate << 2 | padding << 1), '\xC4'};
+}
+
 Bytes progressData() {
   Bytes data = Bytes(1 << 20, '\0') + ac3Stream(10, 768, 6144);
   data.resize(3 << 20, '\0');

@@ -51,6 +51,13 @@ Bytes ac3Burst(const Bytes& payload);
 // one every period bytes (zeros between); their payloads as the output holds
 // them are appended to *written, where given.
 Bytes ac3Stream(uint32_t count, size_t payload, size_t period, Bytes* written = nullptr);
+// A frame of length bytes that opens with header (4 bytes of MPEG audio,
+// an ADTS header when none), as a burst's payload stores it: 16-bit
+// little-endian words, an odd frame followed by a stuffing byte.
+Bytes frame(size_t length, Bytes header = "");
+// MPEG audio's header: version (3 MPEG-1, 2 MPEG-2, 0 MPEG-2.5), layer (1 to
+// 3), bitrate and rate index, padding.
+Bytes mpeg(int version, int layer, int bitrate, int rate, int padding);
 // 8 MiB of data for the progress line, with reports before, between and
 // after the lines it draws: AC-3 bursts at 1 MiB, a pause at 3 MiB (its
 // report flushes the writes), AC-3 bursts at 5 MiB.
