@@ -8,6 +8,9 @@
 # usage: make_capture.sh ENCODER RATE NAME
 #   ENCODER: ac3, eac3, dca (DTS), truehd, mp2, libmp3lame, aac
 set -eu
+usage() { echo "usage: make_capture.sh ENCODER RATE NAME" >&2; exit 2; }
+[ $# -eq 3 ] || usage
+case $2 in '' | *[!0-9]* | 0*) usage ;; esac
 encoder=$1 rate=$2 name=$3
 case $encoder in
   dca) format=dts ;;
