@@ -16,12 +16,12 @@ block of lines indented by four spaces whose first line is a command, one
 that starts with "> ". With --wine each block runs as a batch file of
 Command Prompt under Wine (wine cmd /c), as a person types it in one
 window: a cd or an exit status (%ERRORLEVEL%) holds for the lines after it,
-up to a command of ffmpeg.
-Wine takes its code pages from LANG=ja_JP.UTF-8, those of a Japanese
-Windows, and reads the batch file as Shift_JIS; the programs write that to
-the pipe, with CR LF, and it is compared as a console shows it. A command
-of ffmpeg, which has no Windows build here, is run by the host's ffmpeg,
-in FOLDER. A page's lines "PS> " are PowerShell's, which Wine cannot run.
+up to a command of ffmpeg, which has no Windows build here and is run by
+the host's ffmpeg in FOLDER. Wine takes its code pages from
+LANG=ja_JP.UTF-8, those of a Japanese Windows, and reads the batch file as
+Shift_JIS; the programs write that to the pipe, with CR LF, and it is
+compared as a console shows it. A page's lines "PS> " are PowerShell's,
+which Wine cannot run.
 
 Every text in Japanese that a page quotes (in Markdown an inline code span,
 in a manual page a bold or bold-italic line, anywhere in a plain text page)
