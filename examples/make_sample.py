@@ -17,8 +17,15 @@ SILENCE = 48000 * 4 // 2
 
 
 def main():
-    src, frame_bytes, dst = sys.argv[1], int(sys.argv[2]), sys.argv[3]
-    stream = open(src, "rb").read()
+    try:
+        src, frame_bytes, dst = sys.argv[1:]
+        frame_bytes = int(frame_bytes)
+        stream = open(src, "rb").read()
+        if frame_bytes <= 0:
+            raise ValueError(frame_bytes)
+    except (ValueError, OSError):
+        print(__doc__.split("\n\n")[1].strip(), file=sys.stderr)
+        sys.exit(2)
     assert len(stream) % frame_bytes == 0, "not a constant-bitrate stream"
     pcm = bytearray(SILENCE)
     for at in range(0, len(stream), frame_bytes):

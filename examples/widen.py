@@ -18,9 +18,14 @@ PCM_GUID = bytes.fromhex("0100000000001000800000aa00389b71")
 
 
 def main():
-    src, dst = sys.argv[1], sys.argv[2]
-    kind = sys.argv[3] if len(sys.argv) > 3 else "24"
-    wav = open(src, "rb").read()
+    try:
+        src, dst, kind = sys.argv[1:] if len(sys.argv) == 4 else sys.argv[1:] + ["24"]
+        if kind not in ("24", "extensible", "float32", "float64"):
+            raise ValueError(kind)
+        wav = open(src, "rb").read()
+    except (ValueError, OSError):
+        print(__doc__.split("\n\n")[1].strip(), file=sys.stderr)
+        sys.exit(2)
     assert wav[:4] == b"RIFF" and wav[8:12] == b"WAVE", "not a WAV file"
     at = wav.index(b"data", 12)
     size = struct.unpack("<I", wav[at + 4:at + 8])[0]

@@ -10,9 +10,17 @@ import sys
 
 
 def main():
-    src, rate, dst = sys.argv[1], int(sys.argv[2]), sys.argv[3]
+    try:
+        src, rate, dst = sys.argv[1:]
+        rate = int(rate)
+        stream = open(src, "rb").read()
+        if rate <= 0:
+            raise ValueError(rate)
+    except (ValueError, OSError):
+        print(__doc__.split("\n\n")[1].strip(), file=sys.stderr)
+        sys.exit(2)
     silence = bytes(rate * 4 // 2)
-    pcm = silence + open(src, "rb").read() + silence
+    pcm = silence + stream + silence
     fmt = struct.pack("<HHIIHH", 1, 2, rate, rate * 4, 4, 16)
     body = b"WAVE" + b"fmt " + struct.pack("<I", len(fmt)) + fmt
     body += b"data" + struct.pack("<I", len(pcm)) + pcm

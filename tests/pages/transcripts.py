@@ -11,22 +11,36 @@ folder given, each by bash on a pseudo-terminal of its own, as a person
 sees them: with LANG=C.UTF-8 (the programs convert their messages for a
 terminal) and TERM=dumb (no progress line).
 
-Every text in Japanese that a page quotes (in Markdown an inline code span,
-in a manual page a bold or bold-italic line) must be the program's own:
-each run of Japanese characters is found as Shift_JIS bytes in the
-program given with --program.
+In a plain text page (.txt), the zip's page for Windows, a transcript is a
+block of lines indented by four spaces whose first line is a command, one
+that starts with "> ". With --wine each block runs as a batch file of
+Command Prompt under Wine (wine cmd /c), as a person types it in one
+window: a cd or an exit status (%ERRORLEVEL%) holds for the lines after it,
+up to a command of ffmpeg, which has no Windows build here and is run by
+the host's ffmpeg in FOLDER. Wine takes its code pages from
+LANG=ja_JP.UTF-8, those of a Japanese Windows, and reads the batch file as
+Shift_JIS; the programs write that to the pipe, with CR LF, and it is
+compared as a console shows it. A page's lines "PS> " are PowerShell's,
+which Wine cannot run.
 
-usage: transcripts.py [--times N] [--program FILE] FOLDER PAGE...
+Every text in Japanese that a page quotes (in Markdown an inline code span,
+in a manual page a bold or bold-italic line, anywhere in a plain text page)
+must be the program's own: each run of Japanese characters is found as
+Shift_JIS bytes in the program given with --program.
+
+usage: transcripts.py [--times N] [--program FILE] [--wine] FOLDER PAGE...
   --times N   run each page's transcripts N times over, in the same folder:
               a recipe must run again over what it left
 """
 import argparse
 import difflib
+import itertools
 import os
 import pty
 import re
 import subprocess
 import sys
+import tempfile
 
 # The Japanese of a quoted text: each run of Japanese characters with kana
 # among them (a file name such as 録音.wav is no text of the program's); a
@@ -47,9 +61,16 @@ def blocks(path):
     """The transcripts of a page, each a list of lines, and its quoted texts."""
     lines = open(path, encoding="utf-8").read().split("\n")
     found, quoted, block = [], [], None
-    roff = not path.endswith(".md")
+    roff = not path.endswith((".md", ".txt"))
     for line in lines:
-        if roff:
+        if path.endswith(".txt"):
+            quoted += JAPANESE.findall(line)
+            if line.startswith("    > ") or block is not None and line.startswith("    "):
+                block = (block or []) + [line[4:]]
+            elif block is not None:
+                found.append(block)
+                block = None
+        elif roff:
             if line == ".EX":
                 block = []
             elif line == ".EE":
@@ -77,7 +98,7 @@ def commands(block):
     """(command, expected output) pairs of a transcript."""
     pairs = []
     for line in block:
-        if line.startswith("$ "):
+        if line.startswith(("$ ", "> ")):
             pairs.append([line[2:], []])
         elif pairs and pairs[-1][0].endswith("\\") and not pairs[-1][1]:
             pairs[-1][0] += "\n" + line
@@ -112,10 +133,37 @@ def run(command, folder):
     return text.rstrip("\n")
 
 
+def printed(argv, folder, env, encoding):
+    """What a command writes to a pipe, standard error too, as text."""
+    return subprocess.run(argv, cwd=folder, env=env, stdin=subprocess.DEVNULL,
+                          stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                          check=False).stdout.decode(encoding, "replace")
+
+
+def run_wine(commands, folder):
+    """What a block's commands show in a Command Prompt window."""
+    env = dict(os.environ, LANG="ja_JP.UTF-8")
+    env.pop("LC_ALL", None)
+    shown = ""
+    for host, group in itertools.groupby(commands, lambda command: command.startswith("ffmpeg ")):
+        if host:
+            shown += "".join(printed(["bash", "-c", command], folder, env, "utf-8")
+                             for command in group)
+            continue
+        with tempfile.TemporaryDirectory() as scratch:
+            batch = os.path.join(scratch, "block.cmd")
+            with open(batch, "wb") as file:
+                file.write("\r\n".join(["@echo off", *group, ""]).encode("cp932"))
+            shown += printed(["wine", "cmd", "/c", "Z:" + batch.replace("/", "\\")], folder, env,
+                             "cp932")
+    return shown.replace("\r\n", "\n").rstrip("\n")
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--times", type=int, default=1)
     parser.add_argument("--program")
+    parser.add_argument("--wine", action="store_true")
     parser.add_argument("folder")
     parser.add_argument("pages", nargs="+")
     args = parser.parse_args()
@@ -129,11 +177,15 @@ def main():
                 failed += 1
         for time in range(args.times):
             for block in transcripts:
-                for command, expected in commands(block):
-                    got = run(command, args.folder)
+                pairs = [([command], expected) for command, expected in commands(block)]
+                if args.wine:  # a block is one window
+                    pairs = [([command for [command], _ in pairs],
+                              "\n".join(expected for _, expected in pairs if expected))]
+                for lines, expected in pairs:
+                    got = run_wine(lines, args.folder) if args.wine else run(lines[0], args.folder)
                     if got != expected:
                         failed += 1
-                        print("%s (run %d): $ %s" % (page, time + 1, command))
+                        print("%s (run %d): $ %s" % (page, time + 1, " & ".join(lines)))
                         for line in difflib.unified_diff(expected.split("\n"), got.split("\n"),
                                                          "shown", "printed", lineterm=""):
                             print("  " + line)
