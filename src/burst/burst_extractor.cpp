@@ -9,7 +9,6 @@
 #endif
 
 #include "burst/texts.h"
-#include "platform/terminal.h"
 
 namespace {
 
@@ -149,7 +148,7 @@ void swapWords(uint8_t* out, const uint8_t* in, int32_t n) {
 
 template <bool kDiagnostic>
 ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputSink& output,
-                            FILE* report) {
+                            ReportSink& report) {
   int32_t carry = 0;
   long long streamBase = 0;  // stream offset of the byte at the start of the block
   long long bytesWritten = 0;
@@ -179,7 +178,7 @@ ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputSink& 
     if (!output.flush()) return false;
     char line[256];  // the longest line takes less than 100 bytes
     const int n = std::snprintf(line, sizeof line, format, values...);
-    textWrite(report, line, static_cast<size_t>(std::min<int>(n, sizeof line - 1)));
+    report.line(line, static_cast<size_t>(std::min<int>(n, sizeof line - 1)));
     return true;
   };
 
@@ -298,5 +297,5 @@ ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputSink& 
   }
 }
 
-template ExtractResult extractBursts<false>(BlockSource&, int32_t, OutputSink&, FILE*);
-template ExtractResult extractBursts<true>(BlockSource&, int32_t, OutputSink&, FILE*);
+template ExtractResult extractBursts<false>(BlockSource&, int32_t, OutputSink&, ReportSink&);
+template ExtractResult extractBursts<true>(BlockSource&, int32_t, OutputSink&, ReportSink&);

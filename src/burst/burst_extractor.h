@@ -4,8 +4,8 @@
 // block end are joined.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <cstdio>
 
 // The programs' block: a read asks for this many bytes less those carried.
 constexpr int32_t kBlockSize = 0x40000;
@@ -45,6 +45,14 @@ class OutputSink {
   virtual bool flush() = 0;
 };
 
+// Where the loop's report and trace lines go, as Shift_JIS bytes.
+class ReportSink {
+ public:
+  virtual ~ReportSink() = default;
+  // A line, or the start of one: the header trace ends without a line feed.
+  virtual void line(const char* text, size_t n) = 0;
+};
+
 enum class ExtractResult { ended, stopped, readFailed, writeFailed };
 
 // Runs the loop over blocks of blockSize bytes, at least 16. The rest of a
@@ -61,7 +69,7 @@ enum class ExtractResult { ended, stopped, readFailed, writeFailed };
 // also traces every read, header and write, and reports every header found.
 template <bool kDiagnostic>
 ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputSink& output,
-                            FILE* report);
+                            ReportSink& report);
 
-extern template ExtractResult extractBursts<false>(BlockSource&, int32_t, OutputSink&, FILE*);
-extern template ExtractResult extractBursts<true>(BlockSource&, int32_t, OutputSink&, FILE*);
+extern template ExtractResult extractBursts<false>(BlockSource&, int32_t, OutputSink&, ReportSink&);
+extern template ExtractResult extractBursts<true>(BlockSource&, int32_t, OutputSink&, ReportSink&);

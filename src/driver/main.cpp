@@ -6,8 +6,8 @@
 #include <iterator>
 
 #include "burst/burst_extractor.h"
-#include "burst/texts.h"
 #include "driver/input_source.h"
+#include "driver/messages.h"
 #include "output/output_file.h"
 #include "platform/file_io.h"
 #include "platform/memory.h"
@@ -64,6 +64,11 @@ Failure checkFormat(const uint8_t* format, uint32_t size) {
   return Failure::none;
 }
 
+// The report goes to standard output, as a terminal shows it or as it is.
+class StandardOutput final : public ReportSink {
+  void line(const char* text, size_t n) override { textWrite(stdout, text, n); }
+};
+
 // Creates the output, runs the extraction and closes the output again.
 // Everything the run needs is allocated before the output is created, so a
 // run that fails for want of memory leaves an existing file as it was.
@@ -77,7 +82,8 @@ Failure extractTo(WavReader& reader, const char* inputPath, const char* outputPa
   if (interruptCame()) return Failure::interrupted;
   const Owned<OutputFile> output = OutputFile::create(outputPath);
   if (!output) return Failure::outputNotCreated;
-  const ExtractResult result = extractBursts<kDiagnostic>(source, kBlockSize, *output, stdout);
+  StandardOutput report;
+  const ExtractResult result = extractBursts<kDiagnostic>(source, kBlockSize, *output, report);
   const bool closed = output->close();
   if (result == ExtractResult::readFailed) return Failure::readError;
   if (result == ExtractResult::writeFailed || !closed) return Failure::writeError;
