@@ -9,9 +9,9 @@
 #include "driver/input_source.h"
 #include "driver/messages.h"
 #include "output/output_file.h"
-#include "platform/file_io.h"
 #include "platform/memory.h"
 #include "platform/process.h"
+#include "platform/system.h"
 #include "platform/terminal.h"
 #include "wav/little_endian.h"
 #include "wav/wav_reader.h"
@@ -76,7 +76,7 @@ Failure extractTo(WavReader& reader, const char* inputPath, const char* outputPa
   InputSource source(reader);
   if (!source.allocated()) return Failure::outOfMemory;
   // Creating the input itself would truncate it before a byte was read.
-  if (fileOps->sameFile(inputPath, outputPath)) return Failure::outputNotCreated;
+  if (systemOps().sameFile(inputPath, outputPath)) return Failure::outputNotCreated;
   // Nor is an existing output lost to an interrupt that came before the
   // extraction began.
   if (interruptCame()) return Failure::interrupted;
@@ -112,6 +112,7 @@ Failure run(const char* inputPath, const char* outputPath) {
 
 // The program, over its arguments: narrow strings, WTF-8 on Windows.
 int sarvik(int argc, char** argv) {
+  setSystemOps(kProgramOps);
   prepareProcess();
   terminalSetUp();
   if (argc != 3) {

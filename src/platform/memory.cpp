@@ -2,15 +2,14 @@
 
 #include <cstdlib>
 
+#include "platform/system.h"
+
 namespace {
-void* zeroed(size_t n) { return std::calloc(1, n); }
 bool ranOut = false;
 }  // namespace
 
-void* (*memorySource)(size_t n) = zeroed;
-
 void* memoryAllocate(size_t n) {
-  void* block = memorySource(n);
+  void* block = systemOps().allocate(n);
   ranOut = ranOut || !block;
   return block;
 }

@@ -31,16 +31,15 @@ long writeToMemory(FileHandle, const void* data, uint32_t n) {
 bool closeMemory(FileHandle) { return true; }
 
 TEST(OutputFile, WritesInOrderFlushesAndKeepsWhatFitsBeforeAFailure) {
-  FileOps ops = kSystemFileOps;
+  SystemOps ops = kPlatformOps;
   ops.create = createInMemory;
   ops.writeSome = writeToMemory;
   ops.close = closeMemory;
   const Bytes data = noise(3 << 20, 1);  // three buffers' worth
   for (const long long failAt : {-1LL, 0LL, 5000LL, 1LL << 20, (1LL << 20) + 7, (3LL << 20) - 1}) {
     memory = {"", failAt};
-    fileOps = &ops;
+    const UsingSystemOps inMemory(ops);
     const auto output = OutputFile::create("memory");
-    fileOps = &kSystemFileOps;
     ASSERT_TRUE(output);
     size_t committed = 0;
     for (int piece = 0; committed < data.size(); ++piece) {

@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/system.h"
+
 namespace testsupport {
 
 // Whether the programs run under an emulator (qemu-user): slower, and with
@@ -80,6 +82,19 @@ std::string found(long long n, long long offset);
 std::string dataType(const std::string& label);
 extern const std::string kAc3Type, kTruncated;
 std::string summary(long long frames, long long bytes);
+
+// Puts a test's own system operations in place while it lives; those in
+// force before come back on every path out of the test.
+class UsingSystemOps {
+ public:
+  explicit UsingSystemOps(const SystemOps& ops) : before_(systemOps()) { setSystemOps(ops); }
+  ~UsingSystemOps() { setSystemOps(before_); }
+  UsingSystemOps(const UsingSystemOps&) = delete;
+  UsingSystemOps& operator=(const UsingSystemOps&) = delete;
+
+ private:
+  const SystemOps& before_;
+};
 
 // A fresh directory under the system's temporary directory, removed with
 // everything in it when the object goes.
