@@ -11,8 +11,7 @@
 constexpr int32_t kBlockSize = 0x40000;
 // A burst header: eight zero bytes, Pa, Pb, Pc and Pd.
 constexpr int32_t kBurstHeaderSize = 16;
-// The largest payload: the largest length code, of a type whose code counts
-// bytes.
+// The largest payload: the largest length code, where it counts bytes.
 constexpr uint32_t kLargestPayload = 0xFFFF;
 
 // Where the loop's blocks come from.

@@ -3,14 +3,27 @@
 #include <chrono>
 #include <cstdlib>
 
+#include "platform/memory.h"
+
 namespace {
 const SystemOps* inForce = &kPlatformOps;
+bool ranOut = false;
 }  // namespace
 
 const SystemOps& systemOps() { return *inForce; }
 void setSystemOps(const SystemOps& ops) { inForce = &ops; }
 
 void* zeroedBlock(size_t n) { return std::calloc(1, n); }
+
+void* memoryAllocate(size_t n) {
+  void* block = systemOps().allocate(n);
+  ranOut = ranOut || !block;
+  return block;
+}
+
+void memoryRelease(void* block) { std::free(block); }
+
+bool memoryRanOut() { return ranOut; }
 
 int64_t steadyClock() {
   using namespace std::chrono;

@@ -1,10 +1,8 @@
-// The seam between the program and its system: every operation that a run
-// needs of the files, of memory and of the clock, in one table, with one
-// implementation per platform (file_posix.cpp, file_win32.cpp) chosen by
-// the build. Nothing below this seam knows what a chunk is. The program puts
-// its table in place once, at start-up; a test build puts its own there to
-// inject faults, and a test in the test process through a scoped helper. A
-// file keeps the operations it was opened with.
+// The seam between the program and its system: what a run needs of the
+// files, memory and the clock, in one table, one implementation per platform
+// (file_posix.cpp, file_win32.cpp). Nothing below it knows what a chunk is.
+// A program sets its table once, at start-up; a file keeps the operations it
+// was opened with.
 #pragma once
 
 #include <cstddef>
@@ -53,8 +51,7 @@ extern const SystemOps kPlatformOps;
 // Those that a program runs over, chosen when it is linked: the platform's,
 // or a test build's that injects faults.
 extern const SystemOps& kProgramOps;
-// The operations in force: the platform's until setSystemOps puts others in
-// their place.
+// The operations in force: the platform's until setSystemOps sets others.
 const SystemOps& systemOps();
 void setSystemOps(const SystemOps& ops);
 
