@@ -9,7 +9,6 @@
 #endif
 
 #include "burst/texts.h"
-#include "platform/terminal.h"
 
 namespace {
 
@@ -20,24 +19,15 @@ constexpr uint8_t kPreamble[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0x72, 0xF8, 0x1F, 0x4
 
 int32_t padded(int32_t n) { return n + (n & 1); }
 
-// The payload's length in bytes that the length code Pd gives. It counts
-// bits, but bytes for DTS type IV (17), E-AC-3 (21) and MAT (22), whose
-// payloads a count of bits could not hold.
+// The length code Pd counts bits, but bytes for DTS type IV (17), E-AC-3
+// (21) and MAT (22), whose payloads a count of bits could not hold.
 constexpr uint32_t kLengthInBytes = 1u << 17 | 1u << 21 | 1u << 22;
-int32_t payloadLength(int type, const uint8_t* header) {
-  const int32_t code = header[14] | header[15] << 8;
-  return kLengthInBytes >> type & 1 ? code : code >> 3;
-}
 
 // MPEG audio and AAC (4 to 10, 19, 20): an odd frame is carried with one
 // stuffing byte, which some senders count in the length code. The frame's
 // own header tells, from the payload's first four words.
 constexpr uint32_t kFramedTypes = 0x7F0u | 1u << 19 | 1u << 20;
 constexpr int32_t kFrameHeaderSize = 8;
-
-bool mayCountStuffing(int type, int32_t length) {
-  return (kFramedTypes >> type & 1) && length % 2 == 0 && length >= kFrameHeaderSize;
-}
 
 // The length of the ADTS or MPEG audio frame whose header opens the payload
 // (stored as 16-bit little-endian words), or 0 where there is none or its
@@ -56,19 +46,17 @@ int32_t frameLength(const uint8_t* payload) {
       {32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
       {8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}};
   static constexpr int32_t kRates[3] = {44100, 48000, 32000};  // MPEG-1's
-  const int version = h[1] >> 3 & 3;      // 3 MPEG-1, 2 MPEG-2, 0 MPEG-2.5, 1 reserved
-  const int layer = 4 - (h[1] >> 1 & 3);  // 4 reserved
-  const int bitrateIndex = h[2] >> 4;
-  const int rateIndex = h[2] >> 2 & 3;
-  const int padding = h[2] >> 1 & 1;
-  if ((h[1] & 0xE0) != 0xE0 || version == 1 || layer == 4 || bitrateIndex == 0 ||
-      bitrateIndex == 15 || rateIndex == 3) {
-    return 0;
+  const int version = h[1] >> 3 & 3;  // 3 MPEG-1, 2 MPEG-2, 0 MPEG-2.5, 1 reserved
+  const int layer = 4 - (h[1] >> 1 & 3), bitrateIndex = h[2] >> 4, rateIndex = h[2] >> 2 & 3;
+  if ((h[1] & 0xE0) != 0xE0 || version == 1 || layer == 4 || bitrateIndex % 15 == 0 ||
+      rateIndex == 3) {
+    return 0;  // reserved, or a free bitrate
   }
   const bool mpeg1 = version == 3;
-  const int table = mpeg1 ? layer - 1 : layer == 1 ? 3 : 4;
-  const int32_t bitrate = 1000 * kBitrates[table][bitrateIndex - 1];
+  const int row = mpeg1 ? layer - 1 : layer == 1 ? 3 : 4;
+  const int32_t bitrate = 1000 * kBitrates[row][bitrateIndex - 1];
   const int32_t rate = kRates[rateIndex] >> (mpeg1 ? 0 : version == 2 ? 1 : 2);
+  const int padding = h[2] >> 1 & 1;
   if (layer == 1) return (12 * bitrate / rate + padding) * 4;
   return (layer == 3 && !mpeg1 ? 72 : 144) * bitrate / rate + padding;
 }
@@ -149,7 +137,7 @@ void swapWords(uint8_t* out, const uint8_t* in, int32_t n) {
 
 template <bool kDiagnostic>
 ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputSink& output,
-                            FILE* report) {
+                            ReportSink& report) {
   int32_t carry = 0;
   long long streamBase = 0;  // stream offset of the byte at the start of the block
   long long bytesWritten = 0;
@@ -179,7 +167,7 @@ ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputSink& 
     if (!output.flush()) return false;
     char line[256];  // the longest line takes less than 100 bytes
     const int n = std::snprintf(line, sizeof line, format, values...);
-    textWrite(report, line, static_cast<size_t>(std::min<int>(n, sizeof line - 1)));
+    report.line(line, static_cast<size_t>(std::min<int>(n, sizeof line - 1)));
     return true;
   };
 
@@ -211,15 +199,13 @@ ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputSink& 
 
     if (pending) {
       pending = false;
-      if (unsettled > 0) {
-        // The part written lies just before the block, among the bytes
-        // delivered last.
-        const int32_t done = unsettled - remaining;
-        if (done + size >= kFrameHeaderSize) {
-          remaining -= unsettled - withoutStuffing(block - done, unsettled);
-        }
-        unsettled = 0;
+      // A frame header that the block end cut: the part written lies just
+      // before the block, among the bytes delivered last.
+      const int32_t done = unsettled - remaining;
+      if (unsettled > 0 && done + size >= kFrameHeaderSize) {
+        remaining -= unsettled - withoutStuffing(block - done, unsettled);
       }
+      unsettled = 0;
       const bool complete = size >= padded(remaining);
       const int32_t n = complete ? remaining : size & ~1;
       if (!complete && !say("%s", text::kTruncated)) return ExtractResult::writeFailed;
@@ -235,7 +221,8 @@ ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputSink& 
       if (pos + kBurstHeaderSize > size) break;
       const uint8_t* const header = block + pos;
       const int type = header[12] & 0x1F;
-      const int32_t coded = payloadLength(type, header);
+      const int32_t pd = header[14] | header[15] << 8;
+      const int32_t coded = kLengthInBytes >> type & 1 ? pd : pd >> 3;
 
       ++burstCount;
       if (kDiagnostic && !say(text::kTraceHeader, header[13], header[12], coded)) {
@@ -263,7 +250,7 @@ ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputSink& 
 
       const int32_t avail = size - pos - kBurstHeaderSize;
       int32_t length = coded;
-      if (mayCountStuffing(type, coded)) {
+      if ((kFramedTypes >> type & 1) && coded % 2 == 0 && coded >= kFrameHeaderSize) {
         if (avail >= kFrameHeaderSize) {
           length = withoutStuffing(header + kBurstHeaderSize, coded);
         } else {
@@ -298,5 +285,5 @@ ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputSink& 
   }
 }
 
-template ExtractResult extractBursts<false>(BlockSource&, int32_t, OutputSink&, FILE*);
-template ExtractResult extractBursts<true>(BlockSource&, int32_t, OutputSink&, FILE*);
+template ExtractResult extractBursts<false>(BlockSource&, int32_t, OutputSink&, ReportSink&);
+template ExtractResult extractBursts<true>(BlockSource&, int32_t, OutputSink&, ReportSink&);

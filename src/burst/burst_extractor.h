@@ -4,15 +4,14 @@
 // block end are joined.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <cstdio>
 
 // The programs' block: a read asks for this many bytes less those carried.
 constexpr int32_t kBlockSize = 0x40000;
 // A burst header: eight zero bytes, Pa, Pb, Pc and Pd.
 constexpr int32_t kBurstHeaderSize = 16;
-// The largest payload: the largest length code, of a type whose code counts
-// bytes.
+// The largest payload: the largest length code, where it counts bytes.
 constexpr uint32_t kLargestPayload = 0xFFFF;
 
 // Where the loop's blocks come from.
@@ -45,6 +44,14 @@ class OutputSink {
   virtual bool flush() = 0;
 };
 
+// Where the loop's report and trace lines go, as Shift_JIS bytes.
+class ReportSink {
+ public:
+  virtual ~ReportSink() = default;
+  // A line, or the start of one: the header trace ends without a line feed.
+  virtual void line(const char* text, size_t n) = 0;
+};
+
 enum class ExtractResult { ended, stopped, readFailed, writeFailed };
 
 // Runs the loop over blocks of blockSize bytes, at least 16. The rest of a
@@ -61,7 +68,7 @@ enum class ExtractResult { ended, stopped, readFailed, writeFailed };
 // also traces every read, header and write, and reports every header found.
 template <bool kDiagnostic>
 ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputSink& output,
-                            FILE* report);
+                            ReportSink& report);
 
-extern template ExtractResult extractBursts<false>(BlockSource&, int32_t, OutputSink&, FILE*);
-extern template ExtractResult extractBursts<true>(BlockSource&, int32_t, OutputSink&, FILE*);
+extern template ExtractResult extractBursts<false>(BlockSource&, int32_t, OutputSink&, ReportSink&);
+extern template ExtractResult extractBursts<true>(BlockSource&, int32_t, OutputSink&, ReportSink&);

@@ -1,13 +1,10 @@
-// Every text the programs print, as the Shift_JIS bytes they print: the
-// report and trace lines of the extraction and the driver's messages. Each
-// text stands in readable form in the comment above its bytes; a literal is
-// split where a hex escape would otherwise swallow the character after it.
-// HACKING.md has the recipe for a new one.
+// The report and trace lines of the extraction, as the Shift_JIS bytes
+// printed. Each text stands in readable form in the comment above its bytes;
+// a literal is split where a hex escape would otherwise swallow the
+// character after it. HACKING.md has the recipe for a new one.
 #pragma once
 
 namespace text {
-
-// The report and its trace.
 
 // "%lldつ目のヘッダが%lldバイト目に見つかりました。\n"
 constexpr char kHeaderFound[] =
@@ -62,45 +59,5 @@ constexpr char kTraceRead[] = "read data: %dbyte\n";
 constexpr char kTraceRemaining[] = "write remaining frame data: %dbyte / offset=%lld (%llx)\n";
 constexpr char kTraceHeader[] = "data_type=%02x%02x length=%d | ";
 constexpr char kTraceWrite[] = "write data: %dbyte / offset=%lld (%llx)\n";
-
-// The driver's messages. The usage comes in two parts around the program's
-// name, which is the user's own text:
-// "引数が不正です。\nusage: %s [input file] [output file]\n"
-constexpr char kUsageBeforeName[] =
-    "\x88\xf8\x90\x94\x82\xaa\x95s\x90\xb3\x82\xc5\x82\xb7\x81"
-    "B\nusage: ";
-constexpr char kUsageAfterName[] = " [input file] [output file]\n";
-// The driver's failure messages, in the order of its Failure: none and an
-// interrupt print nothing.
-constexpr const char* kFailures[] = {
-    "",
-    "",
-    // "読み取りファイルが開けませんでした。\n"
-    "\x93\xc7\x82\xdd\x8e\xe6\x82\xe8\x83t\x83@\x83"
-    "C\x83\x8b\x82\xaa\x8aJ\x82\xaf\x82\xdc\x82\xb9\x82\xf1\x82\xc5\x82\xb5\x82\xbd\x81"
-    "B\n",
-    // "32bit float形式のwavファイルはサポートしていません。\n"
-    "32bit float\x8c`\x8e\xae\x82\xccwav\x83t\x83@\x83"
-    "C\x83\x8b\x82\xcd\x83T\x83|\x81[\x83g\x82\xb5\x82\xc4\x82\xa2\x82\xdc\x82\xb9\x82\xf1\x81"
-    "B\n",
-    // "Linear PCMのwavファイルではありません。\n"
-    "Linear PCM\x82\xccwav\x83t\x83@\x83"
-    "C\x83\x8b\x82\xc5\x82\xcd\x82\xa0\x82\xe8\x82\xdc\x82\xb9\x82\xf1\x81"
-    "B\n",
-    // "2ch 16bitのwavファイルではありません。\n"
-    "2ch 16bit\x82\xccwav\x83t\x83@\x83"
-    "C\x83\x8b\x82\xc5\x82\xcd\x82\xa0\x82\xe8\x82\xdc\x82\xb9\x82\xf1\x81"
-    "B\n",
-    // "書き込みファイルが開けませんでした。\n"
-    "\x8f\x91\x82\xab\x8d\x9e\x82\xdd\x83t\x83@\x83"
-    "C\x83\x8b\x82\xaa\x8aJ\x82\xaf\x82\xdc\x82\xb9\x82\xf1\x82\xc5\x82\xb5\x82\xbd\x81"
-    "B\n",
-    // "読み取りエラーです\n"
-    "\x93\xc7\x82\xdd\x8e\xe6\x82\xe8\x83G\x83\x89\x81[\x82\xc5\x82\xb7\n",
-    // "書き込みエラーです\n"
-    "\x8f\x91\x82\xab\x8d\x9e\x82\xdd\x83G\x83\x89\x81[\x82\xc5\x82\xb7\n",
-    // "メモリが足りません。\n"
-    "\x83\x81\x83\x82\x83\x8a\x82\xaa\x91\xab\x82\xe8\x82\xdc\x82\xb9\x82\xf1\x81\x42\n",
-};
 
 }  // namespace text

@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "driver/progress_line.h"
-#include "platform/clock.h"
 #include "platform/process.h"
+#include "platform/system.h"
 #include "platform/terminal.h"
 
 namespace {
@@ -22,7 +22,7 @@ InputSource::InputSource(WavReader& reader)
       buffer_(memoryBytes(kBurstHeaderSize + static_cast<size_t>(kBlockSize) + 63)),
       shown_(progressAvailable()),
       size_(reader.bytesToEnd()),
-      start_(shown_ ? clockSource() : 0),
+      start_(shown_ ? systemOps().clock() : 0),
       due_(start_ + kFirstLineMs) {
   if (!buffer_) return;
   const auto room = reinterpret_cast<uintptr_t>(buffer_.get()) + kBurstHeaderSize;
@@ -45,7 +45,7 @@ int32_t InputSource::next(int32_t wanted, const uint8_t** at) {
 
 void InputSource::showProgress(int32_t got) {
   read_ += got;
-  const int64_t now = clockSource();
+  const int64_t now = systemOps().clock();
   if (now < due_) return;
   due_ = now + kLineEveryMs;
   char text[128];

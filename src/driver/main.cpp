@@ -6,12 +6,11 @@
 #include <iterator>
 
 #include "burst/burst_extractor.h"
-#include "burst/texts.h"
 #include "driver/input_source.h"
 #include "output/output_file.h"
-#include "platform/file_io.h"
 #include "platform/memory.h"
 #include "platform/process.h"
+#include "platform/system.h"
 #include "platform/terminal.h"
 #include "wav/little_endian.h"
 #include "wav/wav_reader.h"
@@ -43,8 +42,48 @@ enum class Failure {
   count,
 };
 
-static_assert(sizeof text::kFailures / sizeof *text::kFailures ==
-                  static_cast<size_t>(Failure::count),
+// The usage comes in two parts around the program's name, which is the
+// user's own text:
+// "引数が不正です。\nusage: %s [input file] [output file]\n"
+constexpr char kUsageBeforeName[] =
+    "\x88\xf8\x90\x94\x82\xaa\x95s\x90\xb3\x82\xc5\x82\xb7\x81"
+    "B\nusage: ";
+constexpr char kUsageAfterName[] = " [input file] [output file]\n";
+// The failure messages, as the Shift_JIS bytes printed, each in readable
+// form above it (HACKING.md has the recipe for a new one); none and an
+// interrupt print nothing.
+constexpr const char* kFailures[] = {
+    "",
+    "",
+    // "読み取りファイルが開けませんでした。\n"
+    "\x93\xc7\x82\xdd\x8e\xe6\x82\xe8\x83t\x83@\x83"
+    "C\x83\x8b\x82\xaa\x8aJ\x82\xaf\x82\xdc\x82\xb9\x82\xf1\x82\xc5\x82\xb5\x82\xbd\x81"
+    "B\n",
+    // "32bit float形式のwavファイルはサポートしていません。\n"
+    "32bit float\x8c`\x8e\xae\x82\xccwav\x83t\x83@\x83"
+    "C\x83\x8b\x82\xcd\x83T\x83|\x81[\x83g\x82\xb5\x82\xc4\x82\xa2\x82\xdc\x82\xb9\x82\xf1\x81"
+    "B\n",
+    // "Linear PCMのwavファイルではありません。\n"
+    "Linear PCM\x82\xccwav\x83t\x83@\x83"
+    "C\x83\x8b\x82\xc5\x82\xcd\x82\xa0\x82\xe8\x82\xdc\x82\xb9\x82\xf1\x81"
+    "B\n",
+    // "2ch 16bitのwavファイルではありません。\n"
+    "2ch 16bit\x82\xccwav\x83t\x83@\x83"
+    "C\x83\x8b\x82\xc5\x82\xcd\x82\xa0\x82\xe8\x82\xdc\x82\xb9\x82\xf1\x81"
+    "B\n",
+    // "書き込みファイルが開けませんでした。\n"
+    "\x8f\x91\x82\xab\x8d\x9e\x82\xdd\x83t\x83@\x83"
+    "C\x83\x8b\x82\xaa\x8aJ\x82\xaf\x82\xdc\x82\xb9\x82\xf1\x82\xc5\x82\xb5\x82\xbd\x81"
+    "B\n",
+    // "読み取りエラーです\n"
+    "\x93\xc7\x82\xdd\x8e\xe6\x82\xe8\x83G\x83\x89\x81[\x82\xc5\x82\xb7\n",
+    // "書き込みエラーです\n"
+    "\x8f\x91\x82\xab\x8d\x9e\x82\xdd\x83G\x83\x89\x81[\x82\xc5\x82\xb7\n",
+    // "メモリが足りません。\n"
+    "\x83\x81\x83\x82\x83\x8a\x82\xaa\x91\xab\x82\xe8\x82\xdc\x82\xb9\x82\xf1\x81\x42\n",
+};
+
+static_assert(sizeof kFailures / sizeof *kFailures == static_cast<size_t>(Failure::count),
               "one message for each failure");
 
 // An extensible record is linear PCM where its SubFormat says so, and is
@@ -64,6 +103,11 @@ Failure checkFormat(const uint8_t* format, uint32_t size) {
   return Failure::none;
 }
 
+// The report goes to standard output, as a terminal shows it or as it is.
+class StandardOutput final : public ReportSink {
+  void line(const char* text, size_t n) override { textWrite(stdout, text, n); }
+};
+
 // Creates the output, runs the extraction and closes the output again.
 // Everything the run needs is allocated before the output is created, so a
 // run that fails for want of memory leaves an existing file as it was.
@@ -71,13 +115,14 @@ Failure extractTo(WavReader& reader, const char* inputPath, const char* outputPa
   InputSource source(reader);
   if (!source.allocated()) return Failure::outOfMemory;
   // Creating the input itself would truncate it before a byte was read.
-  if (fileOps->sameFile(inputPath, outputPath)) return Failure::outputNotCreated;
+  if (systemOps().sameFile(inputPath, outputPath)) return Failure::outputNotCreated;
   // Nor is an existing output lost to an interrupt that came before the
   // extraction began.
   if (interruptCame()) return Failure::interrupted;
   const Owned<OutputFile> output = OutputFile::create(outputPath);
   if (!output) return Failure::outputNotCreated;
-  const ExtractResult result = extractBursts<kDiagnostic>(source, kBlockSize, *output, stdout);
+  StandardOutput report;
+  const ExtractResult result = extractBursts<kDiagnostic>(source, kBlockSize, *output, report);
   const bool closed = output->close();
   if (result == ExtractResult::readFailed) return Failure::readError;
   if (result == ExtractResult::writeFailed || !closed) return Failure::writeError;
@@ -106,12 +151,13 @@ Failure run(const char* inputPath, const char* outputPath) {
 
 // The program, over its arguments: narrow strings, WTF-8 on Windows.
 int sarvik(int argc, char** argv) {
+  setSystemOps(kProgramOps);
   prepareProcess();
   terminalSetUp();
   if (argc != 3) {
-    textWrite(stderr, text::kUsageBeforeName);
+    textWrite(stderr, kUsageBeforeName);
     nameWrite(stderr, argc > 0 ? argv[0] : "sarvik");
-    textWrite(stderr, text::kUsageAfterName);
+    textWrite(stderr, kUsageAfterName);
     return 1;
   }
   Failure failure = run(argv[1], argv[2]);
@@ -123,7 +169,7 @@ int sarvik(int argc, char** argv) {
   if (interruptCame()) endByInterrupt();
   // A block that could not be had is the cause, whichever step gave up.
   if (failure != Failure::none && memoryRanOut()) failure = Failure::outOfMemory;
-  textWrite(stderr, text::kFailures[static_cast<int>(failure)]);
+  textWrite(stderr, kFailures[static_cast<int>(failure)]);
   return failure == Failure::none ? 0 : 1;
 }
 

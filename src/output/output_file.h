@@ -10,8 +10,8 @@
 #include <cstdint>
 
 #include "burst/burst_extractor.h"
-#include "platform/file_io.h"
 #include "platform/memory.h"
+#include "platform/system.h"
 
 class OutputFile final : public OutputSink {
  public:
@@ -44,7 +44,7 @@ class OutputFile final : public OutputSink {
   bool handOver();
   bool settled();
 
-  const FileOps& ops_ = *fileOps;  // those of the file's creation
+  const SystemOps& ops_ = systemOps();  // those of the file's creation
   FileHandle file_ = kNoFile;
   uint8_t* filling_ = buffers_[0];  // the buffer that payloads go into
   uint32_t used_ = 0;

@@ -5,7 +5,7 @@
 
 #include <cerrno>
 
-#include "platform/file_io.h"
+#include "platform/system.h"
 
 namespace {
 
@@ -64,4 +64,5 @@ bool sameFile(const char* pathA, const char* pathB) {
 
 }  // namespace
 
-const FileOps kSystemFileOps = {openRead, create, readSome, writeSome, seek, size, close, sameFile};
+const SystemOps kPlatformOps = {openRead, create, readSome, writeSome,   seek,
+                                size,     close,  sameFile, zeroedBlock, steadyClock};

@@ -2,7 +2,7 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
-#include "platform/file_io.h"
+#include "platform/system.h"
 #include "platform/win32_text.h"
 
 namespace {
@@ -75,4 +75,5 @@ bool sameFile(const char* pathA, const char* pathB) {
 
 }  // namespace
 
-const FileOps kSystemFileOps = {openRead, create, readSome, writeSome, seek, size, close, sameFile};
+const SystemOps kPlatformOps = {openRead, create, readSome, writeSome,   seek,
+                                size,     close,  sameFile, zeroedBlock, steadyClock};

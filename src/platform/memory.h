@@ -9,16 +9,12 @@
 #include <memory>
 #include <new>
 
-// n zero-filled bytes, or null. A null is remembered: the run then ends
-// with the message that memory ran out.
+// n zero-filled bytes from the system's allocation, or null. A null is
+// remembered: the run then ends with the message that memory ran out.
 void* memoryAllocate(size_t n);
 void memoryRelease(void* block);
 // True once a request has failed.
 bool memoryRanOut();
-
-// Where memoryAllocate takes its blocks: calloc, unless a test build has put
-// another in its place before main.
-extern void* (*memorySource)(size_t n);
 
 struct MemoryRelease {
   template <class T>

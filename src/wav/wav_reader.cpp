@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/file_io.h"
 #include "platform/process.h"
+#include "platform/system.h"
 #include "wav/little_endian.h"
 #include "wav/wave_format.h"
 
@@ -50,7 +50,7 @@ enum class Step { found, end, failed };
 // The file as the walk sees it: no byte past the size it had when it was
 // opened, so that a capture still being recorded gives the walk an end.
 struct Walk {
-  const FileOps& ops;
+  const SystemOps& ops;
   FileHandle file;
   int64_t size;
   Owned<uint8_t> ahead;  // kAheadSize bytes; aheadLength of them read from aheadStart
@@ -153,7 +153,7 @@ bool readFact(Walk& w, const Chunk& fact, uint32_t* count) {
 int WavReader::open(const char* path) {
   format_.reset();
   formatBlockSize_ = dataSize_ = sampleCount_ = 0;
-  ops_ = fileOps;
+  ops_ = &systemOps();
   file_ = ops_->openRead(path);
   if (!isOpen()) return -1;
   if (!walkChunks()) {

@@ -7,8 +7,8 @@
 
 #include <cstdint>
 
-#include "platform/file_io.h"
 #include "platform/memory.h"
+#include "platform/system.h"
 
 class WavReader {
  public:
@@ -43,7 +43,7 @@ class WavReader {
   bool isOpen() const { return file_ != kNoFile; }
   bool walkChunks();
 
-  const FileOps* ops_ = nullptr;  // the ones the file was opened with
+  const SystemOps* ops_ = nullptr;  // the ones the file was opened with
   FileHandle file_ = kNoFile;
   Owned<uint8_t> format_;
   uint32_t formatBlockSize_ = 0;

@@ -40,17 +40,14 @@ TEST(InputChecks, UnreadableInputsFailWithOneMessage) {
        {Bytes("not a wav file at all"), chunk("RIFF", "AVI " + fmt + chunk("data", "xxxx")),
         riffWave(fmt), riffWave(chunk("data", "1234")), riffWave(fmt + chunk("data", ""))}) {
     Extraction e = extract(SARVIK, wav);
-    EXPECT_EQ(e.run.status, 1);
-    EXPECT_EQ(e.run.err, kInputNotOpened);
+    EXPECT_EQ(failure(e.run), kInputNotOpened);
     EXPECT_EQ(e.run.out, "");
   }
-  Outcome missing = runProgram(SARVIK, {SARVIK, dir / "missing.wav", dir / "out"});
-  EXPECT_EQ(missing.status, 1);
-  EXPECT_EQ(missing.err, kInputNotOpened);
+  Outcome missing = runOn(SARVIK, dir / "missing.wav", dir / "out");
+  EXPECT_EQ(failure(missing), kInputNotOpened);
   EXPECT_FALSE(exists(dir / "out"));
-  Outcome directory = runProgram(SARVIK, {SARVIK, dir.path(), dir / "out"});
-  EXPECT_EQ(directory.status, 1);
-  EXPECT_EQ(directory.err, kInputNotOpened);
+  Outcome directory = runOn(SARVIK, dir.path(), dir / "out");
+  EXPECT_EQ(failure(directory), kInputNotOpened);
 }
 
 // Anything but a regular file is refused at once: a device would be read
@@ -66,9 +63,8 @@ TEST(InputChecks, DevicesAndFifosAreRefused) {
   RunOptions quick;
   quick.timeoutSeconds = 10;
   for (const std::string& input : inputs) {
-    Outcome run = runProgram(SARVIK, {SARVIK, input, dir / "out"}, quick);
-    EXPECT_EQ(run.status, 1) << input;
-    EXPECT_EQ(run.err, kInputNotOpened) << input;
+    Outcome run = runOn(SARVIK, input, dir / "out", quick);
+    EXPECT_EQ(failure(run), kInputNotOpened) << input;
   }
 }
 
@@ -106,7 +102,7 @@ TEST(InputChecks, FormatRecords) {
     const TempDir dir;
     writeFile(dir / "in.wav", riffWave(chunk("fmt ", c.fmt) + chunk("data", "abcd")));
     writeFile(dir / "out", "keep");
-    Outcome run = runProgram(SARVIK, {SARVIK, dir / "in.wav", dir / "out"});
+    Outcome run = runOn(SARVIK, dir / "in.wav", dir / "out");
     EXPECT_EQ(run.status, c.message.empty() ? 0 : 1);
     EXPECT_EQ(run.err, sjis(c.message));
     EXPECT_EQ(readFile(dir / "out"), c.message.empty() ? "" : "keep");
@@ -117,9 +113,8 @@ TEST(OutputChecks, OutputThatCannotBeCreated) {
   const TempDir dir;
   writeFile(dir / "in.wav", pcmWav(ac3Burst("abcd")));
   for (const std::string& out : {dir / "missing/out.ac3", dir.path()}) {
-    Outcome run = runProgram(SARVIK, {SARVIK, dir / "in.wav", out});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, kOutputNotCreated);
+    Outcome run = runOn(SARVIK, dir / "in.wav", out);
+    EXPECT_EQ(failure(run), kOutputNotCreated);
     EXPECT_EQ(run.out, "");
   }
 }
@@ -135,9 +130,8 @@ TEST(OutputChecks, OutputNamingTheInputIsRefusedBeforeTruncating) {
   names.push_back(dir / "soft.wav");
 #endif
   for (const std::string& out : names) {
-    Outcome run = runProgram(SARVIK, {SARVIK, dir / "in.wav", out});
-    EXPECT_EQ(run.status, 1) << out;
-    EXPECT_EQ(run.err, kOutputNotCreated);
+    Outcome run = runOn(SARVIK, dir / "in.wav", out);
+    EXPECT_EQ(failure(run), kOutputNotCreated) << out;
     EXPECT_EQ(readFile(dir / "in.wav"), wav);
   }
 }
@@ -146,7 +140,7 @@ TEST(Extraction, DataWithoutBurstsGivesAnEmptyOutputAndSucceeds) {
   const TempDir dir;
   writeFile(dir / "in.wav", pcmWav(noise(5000, 7)));
   writeFile(dir / "out", "old contents");
-  Outcome run = runProgram(SARVIK, {SARVIK, dir / "in.wav", dir / "out"});
+  Outcome run = runOn(SARVIK, dir / "in.wav", dir / "out");
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(run.out, summary(0, 0));
@@ -156,7 +150,7 @@ TEST(Extraction, DataWithoutBurstsGivesAnEmptyOutputAndSucceeds) {
 TEST(Extraction, SampleCaptureGivesItsAc3Frames) {
   for (const char* program : {SARVIK, SARVIKD}) {
     const TempDir dir;
-    Outcome run = runProgram(program, {program, SAMPLE_DIR "/sample.wav", dir / "out.ac3"});
+    Outcome run = runOn(program, SAMPLE_DIR "/sample.wav", dir / "out.ac3");
     EXPECT_EQ(run.status, 0);
     const Bytes out = readFile(dir / "out.ac3");
     ASSERT_EQ(out.size(), 96000u);

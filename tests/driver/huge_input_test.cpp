@@ -29,12 +29,12 @@ TEST(HugeInput, BurstsPastTwoAndFourGiB) {
   const std::string expectedOut = swapped(p1, 1536) + swapped(p2, 511) + swapped(p3, 2000);
   const std::string summary = sjis("ビットストリーム: 3フレーム, 4047バイト\n");
 
-  Outcome normal = runProgram(SARVIK, {SARVIK, in, dir / "out"});
+  Outcome normal = runOn(SARVIK, in, dir / "out");
   EXPECT_EQ(normal.status, 0);
   EXPECT_EQ(normal.out, found(1, 1000) + kAc3Type + dataType("MPEG-2 AAC") + summary);
   EXPECT_EQ(readFile(dir / "out"), expectedOut);
 
-  Outcome traced = runProgram(SARVIKD, {SARVIKD, in, dir / "outd"});
+  Outcome traced = runOn(SARVIKD, in, dir / "outd");
   EXPECT_EQ(traced.status, 0);
   EXPECT_EQ(readFile(dir / "outd"), expectedOut);
   EXPECT_NE(traced.out.find(found(2, k2GiB + 12345)), std::string::npos);
@@ -63,7 +63,7 @@ TEST(HugeInput, MoreThanTwoGiBWritten) {
 #else
   const std::string nullDevice = "/dev/null";
 #endif
-  Outcome run = runProgram(SARVIK, {SARVIK, dir / "in.wav", nullDevice});
+  Outcome run = runOn(SARVIK, dir / "in.wav", nullDevice);
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.out, found(1, 0) + kAc3Type + summary(bursts, bursts * 8191));
 }

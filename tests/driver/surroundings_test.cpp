@@ -71,8 +71,7 @@ TEST(Surroundings, AnOutputPipeThatClosesIsAWriteError) {
   const TempDir dir;
   writeFile(dir / "in.wav", many().wav);
   Outcome run = shell("\"$0\" \"$1\" >(head -c 100 >/dev/null)", SARVIK, dir);
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.err, kWriteError);
+  EXPECT_EQ(failure(run), kWriteError);
 }
 
 TEST(Surroundings, AFileSizeLimitIsAWriteErrorAndKeepsWhatFitted) {
@@ -80,8 +79,7 @@ TEST(Surroundings, AFileSizeLimitIsAWriteErrorAndKeepsWhatFitted) {
   const TempDir dir;
   writeFile(dir / "in.wav", c.wav);
   Outcome run = shell("ulimit -f 1024; \"$0\" \"$1\" \"$2\"", SARVIK, dir);
-  EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.err, kWriteError);
+  EXPECT_EQ(failure(run), kWriteError);
   EXPECT_EQ(readFile(dir / "o"), c.output.substr(0, 1 << 20));
 }
 
@@ -112,8 +110,7 @@ TEST(Surroundings, LittleMemoryOrStack) {
     }
     EXPECT_EQ(completed, 0) << kib << " KiB: refused after a smaller limit completed";
     ++refused;
-    EXPECT_EQ(run.status, 1) << kib << " KiB";
-    EXPECT_EQ(run.err, kOutOfMemory) << kib << " KiB";
+    EXPECT_EQ(failure(run), kOutOfMemory) << kib << " KiB";
     EXPECT_EQ(readFile(dir / "o"), "old\n") << kib << " KiB";
   }
   EXPECT_GT(refused, 0);
@@ -176,8 +173,7 @@ TEST(Surroundings, NoThreadToSpareWritesInTurn) {
   EXPECT_EQ(readFile(dir / "o"), c.output);
   Outcome limited =
       shell(noThread + "ulimit -f 1024 && exec \"$0\" \"$1\" \"$2\"", program, dir, asUser);
-  EXPECT_EQ(limited.status, 1);
-  EXPECT_EQ(limited.err, kWriteError);
+  EXPECT_EQ(failure(limited), kWriteError);
   EXPECT_EQ(readFile(dir / "o"), c.output.substr(0, 1 << 20));
 }
 

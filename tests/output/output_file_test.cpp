@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "test_support.h"
@@ -31,16 +32,15 @@ long writeToMemory(FileHandle, const void* data, uint32_t n) {
 bool closeMemory(FileHandle) { return true; }
 
 TEST(OutputFile, WritesInOrderFlushesAndKeepsWhatFitsBeforeAFailure) {
-  FileOps ops = kSystemFileOps;
+  SystemOps ops = kPlatformOps;
   ops.create = createInMemory;
   ops.writeSome = writeToMemory;
   ops.close = closeMemory;
   const Bytes data = noise(3 << 20, 1);  // three buffers' worth
   for (const long long failAt : {-1LL, 0LL, 5000LL, 1LL << 20, (1LL << 20) + 7, (3LL << 20) - 1}) {
     memory = {"", failAt};
-    fileOps = &ops;
+    const UsingSystemOps inMemory(ops);
     const auto output = OutputFile::create("memory");
-    fileOps = &kSystemFileOps;
     ASSERT_TRUE(output);
     size_t committed = 0;
     for (int piece = 0; committed < data.size(); ++piece) {
@@ -57,6 +57,21 @@ TEST(OutputFile, WritesInOrderFlushesAndKeepsWhatFitsBeforeAFailure) {
     EXPECT_EQ(output->close(), failAt < 0) << failAt;
     EXPECT_EQ(memory.bytes, data.substr(0, failAt < 0 ? data.size() : size_t(failAt))) << failAt;
   }
+}
+
+// The buffers are not written before they are used, so that the pages of a
+// run that writes little stay out of memory: a block that the allocation
+// marks keeps its marks.
+TEST(OutputFile, BuffersAreUntouchedUntilUsed) {
+  static size_t size = 0;
+  SystemOps marking = kPlatformOps;
+  marking.allocate = [](size_t n) { return std::memset(std::malloc(size = n), 0xA5, n); };
+  const TempDir dir;
+  const UsingSystemOps marked(marking);
+  const auto output = OutputFile::create((dir / "out").c_str());
+  ASSERT_TRUE(output);
+  const auto* block = reinterpret_cast<const uint8_t*>(output.get());
+  EXPECT_GE(std::count(block, block + size, 0xA5), 2 * OutputFile::kBufferSize);
 }
 
 // Another program may read the output while the run writes it.

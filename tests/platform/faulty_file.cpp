@@ -1,5 +1,6 @@
-// A file seam that fails on request, put in place of the system's before main
-// in the test program sarvik_faulty. Environment variables choose the faults:
+// The system's operations failing on request: the table that the test
+// programs sarvik_faulty and sarvikd_faulty run over. Environment variables
+// choose the faults:
 //   SARVIK_READ_CHUNK=N       each read of the input delivers at most N bytes
 //   SARVIK_ENDS_AT=N,M,...    the input seems to end at each of these offsets
 //                             once, as a capture still being recorded does: a
@@ -34,10 +35,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "platform/clock.h"
-#include "platform/file_io.h"
-#include "platform/memory.h"
 #include "platform/process.h"
+#include "platform/system.h"
 
 namespace {
 
@@ -76,7 +75,7 @@ const Settings& settings() {
   return s;
 }
 
-const FileOps& system = kSystemFileOps;
+const SystemOps& system = kPlatformOps;
 FileHandle input = kNoFile;
 FileHandle output = kNoFile;
 long long inputPos = 0;
@@ -147,6 +146,10 @@ int64_t seek(FileHandle file, int64_t offset) {
   return at;
 }
 
+int64_t size(FileHandle file) { return system.size(file); }
+
+bool sameFile(const char* pathA, const char* pathB) { return system.sameFile(pathA, pathB); }
+
 bool close(FileHandle file) {
   const bool closed = system.close(file);
   if (file == output && settings().failClose == 1) return false;
@@ -154,19 +157,17 @@ bool close(FileHandle file) {
 }
 
 void* allocate(size_t n) {
-  return ++allocations == settings().failAllocation ? nullptr : std::calloc(1, n);
+  return ++allocations == settings().failAllocation ? nullptr : system.allocate(n);
 }
 
 int64_t steppedClock() {
   static int64_t now = 0;
-  return settings().clockStep < 0 ? systemClock() : now += settings().clockStep;
+  return settings().clockStep < 0 ? system.clock() : now += settings().clockStep;
 }
 
-const FileOps kFaultyFileOps = {openRead, create,      readSome, writeSome,
-                                seek,     system.size, close,    system.sameFile};
+const SystemOps kFaultyOps = {openRead, create, readSome, writeSome, seek,
+                              size,     close,  sameFile, allocate,  steppedClock};
 
 }  // namespace
 
-// Before main: every file the program opens goes through the faults.
-extern const bool faultsInstalled =
-    (fileOps = &kFaultyFileOps, memorySource = allocate, clockSource = steppedClock, true);
+const SystemOps& kProgramOps = kFaultyOps;

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
-#include <stdexcept>
 
 namespace testsupport {
 
@@ -67,23 +66,24 @@ class MemorySink final : public OutputSink {
   bool failed_ = false;
 };
 
+class StringSink final : public ReportSink {
+ public:
+  explicit StringSink(std::string* text) : text_(text) {}
+  void line(const char* text, size_t n) override { text_->append(text, n); }
+
+ private:
+  std::string* text_;
+};
+
 }  // namespace
 
 LoopRun runLoop(const Bytes& stream, int32_t blockSize, const Reads& reads, bool diagnostic) {
-  static const TempDir dir;  // one report file for the process: runs come one after another
-  static FILE* const report = std::fopen((dir / "report").c_str(), "w+b");
-  if (!report) throw std::runtime_error("report file");
   LoopRun run;
   ScriptedSource source(stream, reads, &run.readEnds);
   MemorySink output(&run.output, reads.failWriteAt);
-  std::rewind(report);
+  StringSink report(&run.report);
   run.result = diagnostic ? extractBursts<true>(source, blockSize, output, report)
                           : extractBursts<false>(source, blockSize, output, report);
-  run.report.resize(size_t(std::ftell(report)));
-  std::rewind(report);
-  if (std::fread(run.report.data(), 1, run.report.size(), report) != run.report.size()) {
-    throw std::runtime_error("report file");
-  }
   return run;
 }
 

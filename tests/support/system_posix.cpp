@@ -37,21 +37,23 @@ std::string sjis(const std::string& utf8) { return encoded("CP932", utf8); }
 
 std::string ansi(const std::string& utf8) { return utf8; }
 
-namespace {
-
-// True when the process waits in a write to descriptor fd, or has ended. A
-// blocked write shows in /proc as its call and arguments, a running process
-// as "running".
-bool waitsInWrite(pid_t pid, int fd) {
-  siginfo_t info{};
-  if (waitid(P_PID, id_t(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid) {
-    return true;
-  }
-  std::ifstream call("/proc/" + std::to_string(pid) + "/syscall");
+bool waitsIn(long id, long call, int fd) {
+  // A blocked call shows in /proc as its number and arguments, a running
+  // process or thread as "running".
+  std::ifstream shown("/proc/" + std::to_string(id) + "/syscall");
   long number = -1;
   std::string first;
-  return call >> number >> first && number == SYS_write &&
-         std::stoul(first, nullptr, 16) == ulong(fd);
+  return shown >> number >> first && number == call && std::stoul(first, nullptr, 16) == ulong(fd);
+}
+
+namespace {
+
+// True when the child process waits in a write to descriptor fd, or has ended.
+bool waitsInWrite(pid_t pid, int fd) {
+  siginfo_t info{};
+  return (waitid(P_PID, id_t(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+          info.si_pid == pid) ||
+         waitsIn(pid, SYS_write, fd);
 }
 
 }  // namespace
@@ -99,7 +101,7 @@ Outcome runProgram(const std::string& program, const std::vector<std::string>& a
     struct winsize size {};
     size.ws_col = static_cast<unsigned short>(options.columns);
     ioctl(slave, TIOCSWINSZ, &size);
-    if (options.signalInWrite) tcflow(slave, TCOOFF);
+    if (options.signalInWrite || options.columnsInWrite) tcflow(slave, TCOOFF);
   }
   pid_t pid = fork();
   if (pid == 0) {
@@ -119,10 +121,13 @@ Outcome runProgram(const std::string& program, const std::vector<std::string>& a
   Outcome run;
   std::string shown;
   if (options.terminal) {
-    if (options.signalInWrite) {
+    if (options.signalInWrite || options.columnsInWrite) {
       // It cannot get past that write: the output is held.
       while (!waitsInWrite(pid, options.terminal)) sched_yield();
-      kill(pid, options.signalInWrite);
+      if (options.signalInWrite) kill(pid, options.signalInWrite);
+      struct winsize size {};
+      size.ws_col = static_cast<unsigned short>(options.columnsInWrite);
+      if (options.columnsInWrite) ioctl(slave, TIOCSWINSZ, &size);
       tcflow(slave, TCOON);
     }
     close(slave);

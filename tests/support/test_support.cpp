@@ -168,6 +168,17 @@ void copyProgram(const std::string& program, const std::string& path) {
   std::filesystem::permissions(fsPath(path), std::filesystem::perms(0755));
 }
 
+Outcome runOn(const std::string& program, const std::string& input, const std::string& output,
+              const RunOptions& options) {
+  return runProgram(program, {program, input, output}, options);
+}
+
+std::string failure(const Outcome& run) {
+  if (run.status == 1) return run.err;
+  return "status " + std::to_string(run.status) + ", signal " + std::to_string(run.signal) + ": " +
+         run.err;
+}
+
 Extraction extract(const std::string& program, const Bytes& wav,
                    const std::vector<std::string>& env, RunOptions options) {
   const TempDir dir;
@@ -175,7 +186,7 @@ Extraction extract(const std::string& program, const Bytes& wav,
   writeFile(dir / "out", "old");
   options.env = env;
   Extraction e;
-  e.run = runProgram(program, {program, dir / "in.wav", dir / "out"}, options);
+  e.run = runOn(program, dir / "in.wav", dir / "out", options);
   e.output = readFile(dir / "out");
   return e;
 }

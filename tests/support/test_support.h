@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/system.h"
+
 namespace testsupport {
 
 // Whether the programs run under an emulator (qemu-user): slower, and with
@@ -68,6 +70,9 @@ std::string sjis(const std::string& utf8);
 #ifndef _WIN32
 // The UTF-8 text in the character set that iconv calls charset.
 std::string encoded(const char* charset, const std::string& utf8);
+// True while the process or thread id waits in the system call numbered
+// call, on descriptor fd.
+bool waitsIn(long id, long call, int fd);
 #endif
 // A name as the programs write it to a file or a pipe (the usage's program
 // name): in the ANSI code page on Windows, as it is elsewhere.
@@ -80,6 +85,19 @@ std::string found(long long n, long long offset);
 std::string dataType(const std::string& label);
 extern const std::string kAc3Type, kTruncated;
 std::string summary(long long frames, long long bytes);
+
+// Puts a test's own system operations in place while it lives; those in
+// force before come back on every path out of the test.
+class UsingSystemOps {
+ public:
+  explicit UsingSystemOps(const SystemOps& ops) : before_(systemOps()) { setSystemOps(ops); }
+  ~UsingSystemOps() { setSystemOps(before_); }
+  UsingSystemOps(const UsingSystemOps&) = delete;
+  UsingSystemOps& operator=(const UsingSystemOps&) = delete;
+
+ private:
+  const SystemOps& before_;
+};
 
 // A fresh directory under the system's temporary directory, removed with
 // everything in it when the object goes.
@@ -132,6 +150,9 @@ struct RunOptions {
   // program waits in a write to it; then it is sent this signal, and the
   // output goes on (Ctrl+Q).
   int signalInWrite = 0;
+  // POSIX, with terminal: the same, but the terminal is narrowed to this
+  // width instead of the signal: it changes between two writes.
+  int columnsInWrite = 0;
 };
 // The environment inherited, each NAME=value of added in place of NAME's.
 std::vector<std::string> environmentWith(const std::vector<std::string>& inherited,
@@ -146,6 +167,13 @@ std::string screenText(void* console);
 // UTF-8, on Windows WTF-8.
 Outcome runProgram(const std::string& program, const std::vector<std::string>& args,
                    const RunOptions& options = {});
+
+// Runs program on the input, into the output: its two arguments.
+Outcome runOn(const std::string& program, const std::string& input, const std::string& output,
+              const RunOptions& options = {});
+// Standard error of a run that failed (status 1); of any other, a text that
+// says how it ended, which no message equals.
+std::string failure(const Outcome& run);
 
 // A copy of the program at path, which every user may run.
 void copyProgram(const std::string& program, const std::string& path);

@@ -6,7 +6,6 @@
 
 #include <filesystem>
 
-#include "platform/file_io.h"
 #include "test_support.h"
 
 using namespace testsupport;
@@ -117,9 +116,9 @@ TEST(WavReaderOpen, OrderOfChunksDoesNotMatterAndTheFirstFmtWins) {
 // The file's size as it was when it was opened, kLonger bytes more than it
 // holds now: it was cut since.
 int64_t kLonger = 0;
-const FileOps kCutOps = [] {
-  FileOps ops = kSystemFileOps;
-  ops.size = [](FileHandle file) { return kSystemFileOps.size(file) + kLonger; };
+const SystemOps kCutOps = [] {
+  SystemOps ops = kPlatformOps;
+  ops.size = [](FileHandle file) { return kPlatformOps.size(file) + kLonger; };
   return ops;
 }();
 
@@ -142,32 +141,29 @@ TEST(WavReaderOpen, ReadsComeFromTheFileAsItIsNow) {
   const size_t cut = whole.size() - 12 + 3;  // 3 bytes into the LIST header
   writeFile(dir / "in.wav", whole.substr(0, cut));
   kLonger = int64_t(whole.size() - cut);
-  fileOps = &kCutOps;
   WavReader early;
-  ASSERT_EQ(early.open((dir / "in.wav").c_str()), 1);
-  fileOps = &kSystemFileOps;
+  {
+    const UsingSystemOps cut(kCutOps);
+    ASSERT_EQ(early.open((dir / "in.wav").c_str()), 1);
+  }
   ASSERT_EQ(early.seekData(0), 1);
   EXPECT_EQ(readAll(early), "abcdefghLIS");
 }
 
 // The system reads and seeks that a reader makes.
 long systemCalls = 0;
-const FileOps kCountingOps = {
-    kSystemFileOps.openRead,
-    kSystemFileOps.create,
-    [](FileHandle file, void* buffer, uint32_t n) {
-      ++systemCalls;
-      return kSystemFileOps.readSome(file, buffer, n);
-    },
-    kSystemFileOps.writeSome,
-    [](FileHandle file, int64_t offset) {
-      ++systemCalls;
-      return kSystemFileOps.seek(file, offset);
-    },
-    kSystemFileOps.size,
-    kSystemFileOps.close,
-    kSystemFileOps.sameFile,
-};
+const SystemOps kCountingOps = [] {
+  SystemOps ops = kPlatformOps;
+  ops.readSome = [](FileHandle file, void* buffer, uint32_t n) {
+    ++systemCalls;
+    return kPlatformOps.readSome(file, buffer, n);
+  };
+  ops.seek = [](FileHandle file, int64_t offset) {
+    ++systemCalls;
+    return kPlatformOps.seek(file, offset);
+  };
+  return ops;
+}();
 
 // The top-level search and the walk through the children read headers
 // ahead: 64 MiB of empty chunks, 8 bytes each, take about one system read
@@ -178,7 +174,7 @@ TEST(WavReaderOpen, MillionsOfEmptyChunksTakeFewSystemCalls) {
   writeSparse(dir / "zeros.wav", size, {});
   const Bytes header = chunkSized("RIFF", 0xFFFFFFF0, "WAVE" + kFmt + chunk("data", "ab"));
   writeSparse(dir / "children.wav", size, {{0, header}});
-  fileOps = &kCountingOps;
+  const UsingSystemOps counting(kCountingOps);
   for (const auto& [name, opened] :
        {std::pair<std::string, int>{"zeros.wav", -1}, {"children.wav", 1}}) {
     systemCalls = 0;
@@ -186,7 +182,6 @@ TEST(WavReaderOpen, MillionsOfEmptyChunksTakeFewSystemCalls) {
     EXPECT_EQ(reader.open((dir / name).c_str()), opened) << name;
     EXPECT_LE(systemCalls, 2 * size / 65536 + 8) << name;
   }
-  fileOps = &kSystemFileOps;
 }
 
 TEST(WavReaderOpen, OddLastChunkWhosePadLiesOutsideTheRiffIsAccepted) {
