@@ -22,9 +22,11 @@ bool interruptCame();
 [[noreturn]] void endByInterrupt();
 
 #ifdef _WIN32
-// What the console handler does with a console event (0 Ctrl+C, 1
-// Ctrl+Break, 2 a closed console): notes the interrupt, or ends the process
-// at once when one came before; false for any other event. The system calls
-// it through the handler, in a thread of its own for each event.
-bool consoleInterrupt(unsigned long event);
+// The console handler (a BOOL WINAPI routine), which prepareProcess sets:
+// for a console event (0 Ctrl+C, 1 Ctrl+Break, 2 a closed console) it notes
+// the interrupt, or ends the process at once when one came before; false
+// for any other event. The system calls it in a thread of its own for each
+// event and, for a closed console, ends the process once it returns: then
+// it does not return, and the run ends the process when it is done.
+int __stdcall consoleHandler(unsigned long event);
 #endif

@@ -10,33 +10,27 @@ namespace {
 
 volatile LONG interrupt = 0;
 
-// Runs in a thread of its own, which the system starts for each event.
-BOOL WINAPI note(DWORD event) {
-  if (!consoleInterrupt(event)) return FALSE;
-  // A closed console ends the process as soon as this returns: the run
-  // ends it first, once what it extracted is written.
-  if (event == CTRL_CLOSE_EVENT) Sleep(INFINITE);
-  return TRUE;
-}
-
 }  // namespace
 
-bool consoleInterrupt(unsigned long event) {
+BOOL WINAPI consoleHandler(DWORD event) {
   if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) {
-    return false;
+    return FALSE;
   }
   // A second one ends the process at once, as the signal's default action
   // does on POSIX: no clean-up that could wait on a lock of the run's.
   if (InterlockedExchange(&interrupt, 1) != 0) {
     TerminateProcess(GetCurrentProcess(), STATUS_CONTROL_C_EXIT);
   }
-  return true;
+  // A closed console ends the process as soon as this returns: the run
+  // ends it first, once what it extracted is written.
+  if (event == CTRL_CLOSE_EVENT) Sleep(INFINITE);
+  return TRUE;
 }
 
 void prepareProcess() {
   // A process started with Ctrl+C ignored is not called for it: it stays
   // ignored.
-  SetConsoleCtrlHandler(note, TRUE);
+  SetConsoleCtrlHandler(consoleHandler, TRUE);
 }
 
 bool interruptCame() { return InterlockedCompareExchange(&interrupt, 0, 0) != 0; }

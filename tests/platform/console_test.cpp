@@ -80,9 +80,10 @@ TEST(Console, ProgressLineDrawnInPlace) {
 
 // Runs of sarvik_faulty, its clock stepping, on a console that takes no
 // escape sequences: finished, failed part-way, interrupted, and killed while
-// the line stands. With both streams on the console and with standard
-// output in a file, the screen ends as without the line, every report line
-// on a row of its own; a killed run leaves the line, whole.
+// the line stands; and texts that end without a line feed. With both
+// streams on the console and with standard output in a file, the screen ends
+// as without the line, every report line on a row of its own; a killed run
+// leaves the line, whole.
 TEST(Console, ProgressLineLeavesTheScreenAsWithoutIt) {
   ASSERT_NE(console(), INVALID_HANDLE_VALUE) << "no console: run the test on one";
   const DWORD before = modeWith(false);
@@ -90,33 +91,40 @@ TEST(Console, ProgressLineLeavesTheScreenAsWithoutIt) {
   const Bytes data = progressData();
   const TempDir dir;
   writeFile(dir / "in.wav", pcmWav(data));
-  const std::vector<std::string> args = {SARVIK_FAULTY, dir / "in.wav", dir / "out"};
+  const std::vector<std::string> files = {"sarvik", dir / "in.wav", dir / "out"};
   const std::string at = "SARVIK_SIGNAL_AT=" + std::to_string(44 + (6 << 20));
   const std::regex line("[0-9.]+ MiB / 8\\.0 MiB  [0-9]+%  [0-9.]+ MiB/s  [0-9]+:[0-9]{2}");
   const struct {
     std::vector<std::string> faults;
     bool killed;
+    const char* program;
+    std::vector<std::string> args;
   } runs[] = {
-      {{}, false},
-      {{"SARVIK_FAIL_READ_AT=" + std::to_string(44 + (6 << 20))}, false},
-      {{at, "SARVIK_SIGNAL=0"}, false},
-      {{at, "SARVIK_SIGNAL=9"}, true},
+      {{}, false, SARVIK_FAULTY, files},
+      {{"SARVIK_FAIL_READ_AT=" + std::to_string(44 + (6 << 20))}, false, SARVIK_FAULTY, files},
+      {{at, "SARVIK_SIGNAL=0"}, false, SARVIK_FAULTY, files},
+      {{at, "SARVIK_SIGNAL=9"}, true, SARVIK_FAULTY, files},
+      // Texts that end without a line feed: sarvikd's trace of a header,
+      // completed by the next write, and the usage's program name.
+      {{}, false, SARVIKD_FAULTY, files},
+      {{}, false, SARVIK_FAULTY, {"sarvik"}},
   };
   std::string finished;  // both streams' text, of the first run
   for (const auto& r : runs) {
     RunOptions options;
     options.env = r.faults;
     options.env.push_back("SARVIK_CLOCK_STEP=300");
-    const Outcome apart = runProgram(SARVIK_FAULTY, args, options);
+    const Outcome apart = runProgram(r.program, r.args, options);
     options.errToOut = true;
-    const Outcome plain = runProgram(SARVIK_FAULTY, args, options);
+    const Outcome plain = runProgram(r.program, r.args, options);
     EXPECT_EQ(plain.out.find_first_of("\r\x1b"), std::string::npos) << plain.out;
-    if (r.faults.empty()) finished = plain.out;
+    if (&r == runs) finished = plain.out;
     options.terminal = 2;
     for (const bool both : {true, false}) {
-      const std::string what = (r.faults.empty() ? "" : r.faults.back()) + (both ? " both" : "");
+      const std::string what = std::string(r.program) + " " + std::to_string(r.args.size()) + " " +
+                               (r.faults.empty() ? "" : r.faults.back()) + (both ? " both" : "");
       options.errToOut = both;
-      const Outcome run = runProgram(SARVIK_FAULTY, args, options);
+      const Outcome run = runProgram(r.program, r.args, options);
       EXPECT_EQ(run.status, plain.status) << what;
       EXPECT_EQ(run.err.find('\x1b'), std::string::npos) << what;
       if (!both) {

@@ -32,6 +32,7 @@
 #endif
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <vector>
 
@@ -100,6 +101,32 @@ long long limited(uint32_t n, long long chunk, long long failAt, long long done)
   return done >= failAt ? -1 : std::min(allowed, failAt - done);
 }
 
+#ifdef _WIN32
+// A console event as the system hands it over: to the handler, in a thread
+// of its own; once the handler returns for a closed console, the system
+// ends the process.
+DWORD WINAPI handOver(void* event) {
+  const DWORD e = DWORD(uintptr_t(event));
+  consoleHandler(e);
+  if (e == CTRL_CLOSE_EVENT) TerminateProcess(GetCurrentProcess(), STATUS_CONTROL_C_EXIT);
+  return 0;
+}
+
+// The read goes on once the handler has noted the event, which only
+// interruptCame() tells (for a closed console the handler does not return);
+// after an earlier one, once the handler has returned: a second one ends the
+// process before.
+void consoleEvent(DWORD event) {
+  const bool before = interruptCame();
+  HANDLE thread =
+      CreateThread(nullptr, 0, handOver, reinterpret_cast<void*>(uintptr_t(event)), 0, nullptr);
+  if (!thread) TerminateProcess(GetCurrentProcess(), 1);
+  if (before) WaitForSingleObject(thread, INFINITE);
+  while (!interruptCame()) SwitchToThread();
+  CloseHandle(thread);
+}
+#endif
+
 long readSome(FileHandle file, void* buffer, uint32_t n) {
   if (file != input) return system.readSome(file, buffer, n);
   if (atTheEndForNow) {
@@ -121,7 +148,7 @@ long readSome(FileHandle file, void* buffer, uint32_t n) {
     const int sent = signals.empty() ? -1 : int(signals[std::min(signalsSent, signals.size() - 1)]);
 #ifdef _WIN32
     if (sent == 9) TerminateProcess(GetCurrentProcess(), 9);
-    consoleInterrupt(sent < 0 ? 0 : unsigned(sent));
+    consoleEvent(sent < 0 ? 0 : DWORD(sent));
 #else
     ::raise(sent < 0 ? SIGINT : sent);
 #endif
