@@ -199,13 +199,15 @@ ExtractResult extractBursts(BlockSource& source, int32_t blockSize, OutputSink& 
 
     if (pending) {
       pending = false;
-      // A frame header that the block end cut: the part written lies just
-      // before the block, among the bytes delivered last.
-      const int32_t done = unsettled - remaining;
-      if (unsettled > 0 && done + size >= kFrameHeaderSize) {
-        remaining -= unsettled - withoutStuffing(block - done, unsettled);
+      if (unsettled > 0) {
+        // A frame header that the block end cut: the part written lies just
+        // before the block, among the bytes delivered last.
+        const int32_t done = unsettled - remaining;
+        if (done + size >= kFrameHeaderSize) {
+          remaining -= unsettled - withoutStuffing(block - done, unsettled);
+        }
+        unsettled = 0;
       }
-      unsettled = 0;
       const bool complete = size >= padded(remaining);
       const int32_t n = complete ? remaining : size & ~1;
       if (!complete && !say("%s", text::kTruncated)) return ExtractResult::writeFailed;

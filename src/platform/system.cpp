@@ -15,6 +15,11 @@ void setSystemOps(const SystemOps& ops) { inForce = &ops; }
 
 void* zeroedBlock(size_t n) { return std::calloc(1, n); }
 
+int64_t steadyClock() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
 void* memoryAllocate(size_t n) {
   void* block = systemOps().allocate(n);
   ranOut = ranOut || !block;
@@ -24,11 +29,6 @@ void* memoryAllocate(size_t n) {
 void memoryRelease(void* block) { std::free(block); }
 
 bool memoryRanOut() { return ranOut; }
-
-int64_t steadyClock() {
-  using namespace std::chrono;
-  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
 
 int32_t fileReadFull(const SystemOps& ops, FileHandle file, void* buffer, int32_t count) {
   auto* out = static_cast<uint8_t*>(buffer);
